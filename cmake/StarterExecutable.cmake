@@ -1,0 +1,66 @@
+# add_starter_executable(<target> OUTPUT_DIRECTORY <dir> OUTPUT_NAME <name>
+#     SETTINGS_FILE_NAME <s> MAIN_MODULE_NAME <s> SEARCH_PATH_TEMPLATE <s>
+#     IDENTITY_MODULE_NAME <s> SEARCH_PATH_RESOURCE <s>)
+# Builds one starter executable whose built-in strings and string resource 1 are the given texts.
+# The product build uses the cache variables; tests build variants with other texts.
+
+set(STARTER_SOURCE_DIR "${CMAKE_CURRENT_LIST_DIR}/../src")
+
+# Text as the body of a C++ wide string literal.
+function(_starter_cxx_literal out text)
+  string(REPLACE "\\" "\\\\" text "${text}")
+  string(REPLACE "\"" "\\\"" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# Text as the body of a resource-script string: backslashes escaped, quotes doubled.
+function(_starter_rc_literal out text)
+  string(REPLACE "\\" "\\\\" text "${text}")
+  string(REPLACE "\"" "\"\"" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+function(add_starter_executable target)
+  set(one_value OUTPUT_DIRECTORY OUTPUT_NAME SETTINGS_FILE_NAME MAIN_MODULE_NAME
+      SEARCH_PATH_TEMPLATE IDENTITY_MODULE_NAME SEARCH_PATH_RESOURCE)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "${one_value}" "")
+
+  set(gen "${CMAKE_CURRENT_BINARY_DIR}/${target}-generated")
+  _starter_cxx_literal(SETTINGS_FILE_NAME_LITERAL "${ARG_SETTINGS_FILE_NAME}")
+  _starter_cxx_literal(MAIN_MODULE_NAME_LITERAL "${ARG_MAIN_MODULE_NAME}")
+  _starter_cxx_literal(SEARCH_PATH_TEMPLATE_LITERAL "${ARG_SEARCH_PATH_TEMPLATE}")
+  _starter_cxx_literal(IDENTITY_MODULE_NAME_LITERAL "${ARG_IDENTITY_MODULE_NAME}")
+  configure_file("${STARTER_SOURCE_DIR}/launcher/builtin_strings.cpp.in" "${gen}/builtin_strings.cpp" @ONLY)
+
+  if("${ARG_SEARCH_PATH_RESOURCE}" STREQUAL "")
+    set(SEARCH_PATH_RESOURCE_BLOCK "// No string resource 1: a template of \"*\" builds no search path.")
+  else()
+    _starter_rc_literal(resource "${ARG_SEARCH_PATH_RESOURCE}")
+    set(SEARCH_PATH_RESOURCE_BLOCK "STRINGTABLE\nBEGIN\n    1, L\"${resource}\"\nEND")
+  endif()
+  set(STARTER_RESOURCE_DIR "${STARTER_SOURCE_DIR}/resources")
+  set(STARTER_FILE_NAME "${ARG_OUTPUT_NAME}.exe")
+  configure_file("${STARTER_SOURCE_DIR}/resources/starter.rc.in" "${gen}/starter.rc" @ONLY)
+
+  add_executable(${target} WIN32
+    "${STARTER_SOURCE_DIR}/launcher/main.cpp"
+    "${STARTER_SOURCE_DIR}/launcher/startup.cpp"
+    "${STARTER_SOURCE_DIR}/launcher/exports.cpp"
+    "${gen}/builtin_strings.cpp"
+    "${gen}/starter.rc")
+  target_link_libraries(${target} PRIVATE starter_core)
+  set_target_properties(${target} PROPERTIES
+    OUTPUT_NAME "${ARG_OUTPUT_NAME}"
+    RUNTIME_OUTPUT_DIRECTORY "${ARG_OUTPUT_DIRECTORY}")
+  set_property(SOURCE "${gen}/starter.rc" APPEND PROPERTY OBJECT_DEPENDS
+    "${STARTER_SOURCE_DIR}/resources/starter.manifest"
+    "${STARTER_SOURCE_DIR}/resources/strings.rc")
+  # The exports the main module looks up in the starter, one under its decorated C++ name.
+  set(def "${STARTER_SOURCE_DIR}/launcher/exports.def")
+  if(MSVC)
+    target_link_options(${target} PRIVATE "/DEF:${def}")
+  else()
+    target_link_options(${target} PRIVATE -municode "${def}")
+  endif()
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS "${def}")
+endfunction()

@@ -1,0 +1,53 @@
+// The sample main module: instead of an application it prints what the starter prepared for it.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace {
+
+std::uint32_t g_startScreenThreadId = 0;
+
+void Print(const std::wstring& text) {
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), size, nullptr,
+                        nullptr);
+  DWORD written = 0;
+  ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+
+std::wstring Variable(const wchar_t* name) {
+  const DWORD size = ::GetEnvironmentVariableW(name, nullptr, 0);
+  if (size == 0) return L"(not set)";
+  std::wstring value(size, L'\0');
+  value.resize(::GetEnvironmentVariableW(name, value.data(), size));
+  return value;
+}
+
+std::wstring StarterMainModuleName() {
+  using GetMainDllNameEntry = const wchar_t* (*)();
+  const auto entry = reinterpret_cast<GetMainDllNameEntry>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(nullptr), "GetMainDllNameW")));
+  return entry ? entry() : L"(not exported)";
+}
+
+void Line(const wchar_t* label, const std::wstring& value) { Print(std::wstring(label) + value + L"\n"); }
+
+}  // namespace
+
+extern "C" __declspec(dllexport) void SetStartScreenThreadId(std::uint32_t threadId) {
+  g_startScreenThreadId = threadId;
+}
+
+extern "C" __declspec(dllexport) int WINAPI RunAppW(HINSTANCE, HINSTANCE, wchar_t* commandLine, int showCommand) {
+  Print(L"Velmora sample application: what the starter prepared\n");
+  Line(L"  command line:            ", commandLine);
+  Line(L"  main module (starter):   ", StarterMainModuleName());
+  Line(L"  start screen thread id:  ", std::to_wstring(g_startScreenThreadId));
+  Line(L"  show command:            ", std::to_wstring(showCommand));
+  Line(L"  VX_WI_DIR_TREE:          ", Variable(L"VX_WI_DIR_TREE"));
+  Line(L"  PATH:                    ", Variable(L"PATH"));
+  return 0;
+}

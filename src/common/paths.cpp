@@ -1,0 +1,83 @@
+#include "common/paths.h"
+
+#include <windows.h>
+
+#include <stdlib.h>
+
+#include <vector>
+
+namespace velmora {
+
+std::wstring FittedOrEmpty(std::wstring text, std::size_t capacity) {
+  if (!Fits(text, capacity)) return {};
+  return text;
+}
+
+std::wstring CutAtLastBackslash(std::wstring_view path) {
+  const auto slash = path.rfind(L'\\');
+  return std::wstring(slash == std::wstring_view::npos ? path : path.substr(0, slash));
+}
+
+std::wstring FileNameOf(std::wstring_view path) {
+  const auto slash = path.rfind(L'\\');
+  return std::wstring(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
+}
+
+std::wstring WithExtension(std::wstring_view path, std::wstring_view extension) {
+  const auto dot = path.rfind(L'.');
+  std::wstring result(dot == std::wstring_view::npos ? path : path.substr(0, dot));
+  result += L'.';
+  result += extension;
+  return result;
+}
+
+std::optional<std::wstring> ModuleFileName(void* module, std::size_t capacity) {
+  std::wstring buffer(capacity, L'\0');
+  const DWORD length = ::GetModuleFileNameW(static_cast<HMODULE>(module), buffer.data(),
+                                            static_cast<DWORD>(capacity));
+  if (length == 0 || length >= capacity) return std::nullopt;
+  buffer.resize(length);
+  return buffer;
+}
+
+std::optional<std::wstring> SearchAlongPath(const std::wstring& folders, const std::wstring& fileName,
+                                            std::size_t capacity) {
+  // An empty list would make the platform search its default places.
+  if (folders.empty() || fileName.empty()) return std::nullopt;
+  std::wstring buffer(capacity, L'\0');
+  const DWORD length = ::SearchPathW(folders.c_str(), fileName.c_str(), nullptr,
+                                     static_cast<DWORD>(capacity), buffer.data(), nullptr);
+  if (length == 0 || length >= capacity) return std::nullopt;
+  buffer.resize(length);
+  return buffer;
+}
+
+bool Exists(const std::wstring& path) {
+  return !path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::optional<std::wstring> EnvironmentValue(const wchar_t* name) {
+  std::wstring buffer(256, L'\0');
+  for (;;) {
+    ::SetLastError(ERROR_SUCCESS);
+    const DWORD length = ::GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) {
+      if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+      return std::wstring();
+    }
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return buffer;
+    }
+    buffer.assign(length, L'\0');
+  }
+}
+
+bool AssignEnvironment(std::wstring_view name, std::wstring_view value) {
+  std::wstring assignment(name);
+  assignment += L'=';
+  assignment += value;
+  return ::_wputenv(assignment.c_str()) == 0;
+}
+
+}  // namespace velmora

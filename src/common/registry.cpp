@@ -1,0 +1,28 @@
+#include "common/registry.h"
+
+#include <array>
+
+namespace velmora {
+
+UniqueRegistryKey OpenRegistryKey(HKEY hive, const std::wstring& subKey, REGSAM access) {
+  if (subKey.empty()) return UniqueRegistryKey();
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(hive, subKey.c_str(), 0, access | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+    return UniqueRegistryKey();
+  }
+  return UniqueRegistryKey(key);
+}
+
+std::optional<std::wstring> ReadRegistryText(HKEY key, const wchar_t* name) {
+  std::array<wchar_t, kRegistryValueCapacityBytes / sizeof(wchar_t)> buffer{};
+  DWORD size = kRegistryValueCapacityBytes;
+  if (::RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  std::wstring text(buffer.data(), size / sizeof(wchar_t));
+  if (const auto end = text.find(L'\0'); end != std::wstring::npos) text.resize(end);
+  return text;
+}
+
+}  // namespace velmora

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "common/unique_handle.h"
+
+namespace velmora {
+
+inline constexpr REGSAM kReadAccess = KEY_READ;           // 0x20019
+inline constexpr REGSAM kFullAccess = KEY_ALL_ACCESS;     // 0xF003F
+inline constexpr DWORD kRegistryValueCapacityBytes = 520;
+
+// Opens a key in the 64-bit view. An empty subkey is refused: it would open the hive itself.
+UniqueRegistryKey OpenRegistryKey(HKEY hive, const std::wstring& subKey, REGSAM access);
+
+// Reads a value of at most 520 bytes as text, always terminated, also when it was stored without
+// a terminator. Nothing when the value is missing or longer.
+std::optional<std::wstring> ReadRegistryText(HKEY key, const wchar_t* name);
+
+}  // namespace velmora

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <windows.h>
+
+namespace velmora {
+
+// The four strings fixed when the starter is built.
+struct BuiltinStrings {
+  std::wstring_view settingsFileName;
+  std::wstring_view mainModuleName;
+  std::wstring_view searchPathTemplate;
+  std::wstring_view identityModuleName;
+};
+
+// What the environment pass hands to the later steps.
+struct PreparedEnvironment {
+  std::wstring settingsFile;
+  std::wstring mainModuleName;
+  std::wstring identityModulePath;
+  std::wstring moduleSearchPath;
+};
+
+// The values of the inserts %1 to %8, in that order.
+using PlaceholderValues = std::array<std::wstring, 8>;
+
+// Finds the settings file, builds the module search path and puts it in front of PATH and into
+// VX_WI_DIR_TREE, checks the display (which may end the process) and finds the identity module.
+PreparedEnvironment PrepareEnvironment(HMODULE starter, const BuiltinStrings& builtins);
+
+// Expands %1..%8 and the other escapes of the platform's message formatting. Inserts %9 to %99
+// expand to empty text; a text the formatter refuses, or whose expansion would not fit 8320
+// characters, expands to empty text.
+std::wstring ExpandPlaceholders(const std::wstring& text, const PlaceholderValues& values);
+
+// The template, or the settings file's Path in its place, with the optional prefix and suffix.
+std::wstring ComposeSearchPath(const std::wstring& templateText, const std::wstring& path,
+                               const std::wstring& prefix, const std::wstring& suffix);
+
+// %1 and %2: the folder above the starter's folder, and the starter's folder (the current folder
+// when the starter's path has no backslash).
+std::array<std::wstring, 2> StarterFolderInserts(const std::wstring& starterPath,
+                                                 const std::wstring& currentFolder);
+
+// The new PATH with the search path in front, or nothing when PATH already contains it.
+std::optional<std::wstring> PathWithSearchPath(const std::wstring& previousPath, const std::wstring& searchPath);
+
+// The search path cut to the whole folders that fit ModuleSearchPath, never inside a folder name.
+std::wstring FitModuleSearchPath(const std::wstring& searchPath);
+
+}  // namespace velmora

@@ -1,0 +1,97 @@
+#include "environment/settings_file.h"
+
+#include <windows.h>
+
+#include "common/paths.h"
+#include "common/unique_handle.h"
+
+namespace velmora {
+namespace {
+
+constexpr std::size_t kSectionChunk = 8192;
+constexpr std::size_t kSectionAttempts = 19;
+constexpr std::size_t kEntryCapacity = kPathCapacity;
+
+bool IsUsableSettingsFile(const std::wstring& candidate) {
+  // No "insert a disk" or similar system box may appear while probing for the file.
+  ScopedErrorMode quiet(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  WIN32_FIND_DATAW data{};
+  UniqueFindHandle found(::FindFirstFileW(candidate.c_str(), &data));
+  if (!found) return false;
+  return data.nFileSizeHigh != 0 || data.nFileSizeLow != 0;
+}
+
+}  // namespace
+
+std::wstring DefaultSettingsFile(const std::wstring& starterPath) {
+  return FittedOrEmpty(WithExtension(starterPath, L"ini"), kPathCapacity);
+}
+
+std::wstring LocateSettingsFile(const std::wstring& starterPath, std::wstring_view settingsFileName) {
+  if (!Fits(starterPath, kPathCapacity) || starterPath.empty()) return {};
+  if (!settingsFileName.empty() && settingsFileName.front() != L'*') {
+    const auto folderEnd = starterPath.rfind(L'\\');
+    std::wstring candidate =
+        (folderEnd == std::wstring::npos ? std::wstring() : starterPath.substr(0, folderEnd + 1));
+    candidate += settingsFileName;
+    if (Fits(candidate, kPathCapacity) && IsUsableSettingsFile(candidate)) return candidate;
+  }
+  return DefaultSettingsFile(starterPath);
+}
+
+std::wstring ReadSettingsValue(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+                               std::size_t capacity) {
+  if (file.empty()) return {};
+  // One character more than the capacity tells a value that fits from one that was cut.
+  std::wstring buffer(capacity + 1, L'\0');
+  const DWORD length = ::GetPrivateProfileStringW(section, key, L"", buffer.data(),
+                                                  static_cast<DWORD>(buffer.size()), file.c_str());
+  if (length >= capacity) return {};
+  buffer.resize(length);
+  return buffer;
+}
+
+std::wstring ReadTypedValue(const std::wstring& file, const std::wstring& section, const wchar_t* key) {
+  std::wstring tagged = ReadSettingsValue(file, section.c_str(), key, kPathCapacity);
+  if (tagged.empty()) return {};
+  return tagged.substr(1);
+}
+
+std::vector<SectionEntry> SplitSectionEntries(std::wstring_view block, bool blockWasCut) {
+  std::vector<SectionEntry> entries;
+  std::size_t start = 0;
+  while (start < block.size() && block[start] != L'\0') {
+    auto end = block.find(L'\0', start);
+    const bool lastInBlock = end == std::wstring_view::npos || end + 1 >= block.size() || block[end + 1] == L'\0';
+    if (end == std::wstring_view::npos) end = block.size();
+    const std::wstring_view line = block.substr(start, end - start);
+    start = end + 1;
+    if (blockWasCut && lastInBlock) break;
+    if (line.starts_with(L"@=") || !Fits(line, kEntryCapacity)) continue;
+    const auto equals = line.find(L'=');
+    if (equals == std::wstring_view::npos) {
+      entries.push_back({std::wstring(line), {}});
+    } else {
+      entries.push_back({std::wstring(line.substr(0, equals)), std::wstring(line.substr(equals + 1))});
+    }
+  }
+  return entries;
+}
+
+std::vector<SectionEntry> ReadSectionList(const std::wstring& file, const wchar_t* section) {
+  if (file.empty()) return {};
+  std::wstring buffer;
+  DWORD length = 0;
+  bool cut = false;
+  for (std::size_t attempt = 1; attempt <= kSectionAttempts; ++attempt) {
+    const std::size_t size = kSectionChunk * attempt;
+    buffer.assign(size, L'\0');
+    length = ::GetPrivateProfileSectionW(section, buffer.data(), static_cast<DWORD>(size), file.c_str());
+    cut = length >= size - 2;
+    if (!cut) break;
+  }
+  if (length == 0) return {};
+  return SplitSectionEntries(std::wstring_view(buffer.data(), length + 1), cut);
+}
+
+}  // namespace velmora

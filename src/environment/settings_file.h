@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+struct SectionEntry {
+  std::wstring name;
+  std::wstring value;
+};
+
+// The settings file the starter uses: the named file beside the executable when it exists and is
+// not empty, else the executable's own path with the extension "ini". Empty when the executable's
+// path does not fit.
+std::wstring LocateSettingsFile(const std::wstring& starterPath, std::wstring_view settingsFileName);
+
+// The default settings file: the starter's path with the text after its last '.' replaced by "ini".
+std::wstring DefaultSettingsFile(const std::wstring& starterPath);
+
+// A plain value, empty when the file, the key or the value is missing, or when the value does not
+// fit the capacity (characters with the terminator).
+std::wstring ReadSettingsValue(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+                               std::size_t capacity);
+
+// A value of a tree section without its one-character type tag; empty when missing.
+std::wstring ReadTypedValue(const std::wstring& file, const std::wstring& section, const wchar_t* key);
+
+// A whole section as entries in file order, without the "@=" entries. Empty when the section is
+// missing or empty.
+std::vector<SectionEntry> ReadSectionList(const std::wstring& file, const wchar_t* section);
+
+// Splits a block of NUL-separated name[=value] lines ending with an empty line. When the block was
+// cut, its last line is dropped: it may be cut too.
+std::vector<SectionEntry> SplitSectionEntries(std::wstring_view block, bool blockWasCut);
+
+}  // namespace velmora

@@ -1,0 +1,56 @@
+#include "launcher/product_identity.h"
+
+#include <cwchar>
+
+#include "common/entry_point.h"
+#include "common/paths.h"
+
+namespace velmora {
+
+std::wstring FormatProductTitle(const wchar_t* productName, ProductVersion version) {
+  wchar_t title[kPathCapacity];
+  const int length = std::swprintf(title, kPathCapacity, L"%ls %u.%u", productName ? productName : L"",
+                                   static_cast<unsigned>(version.major), static_cast<unsigned>(version.minor));
+  // A title that does not fit names no folder or key: refused rather than cut.
+  if (length < 0 || static_cast<std::size_t>(length) >= kPathCapacity) return {};
+  return title;
+}
+
+std::optional<ProductIdentity> ProductIdentity::Load(const std::wstring& modulePath) {
+  if (modulePath.empty()) return std::nullopt;
+  UniqueModule module(::LoadLibraryW(modulePath.c_str()));
+  if (!module) return std::nullopt;
+  const auto factory = FindEntryPoint<OemFactory>(module.Get(), kOemFactoryName);
+  if (factory == nullptr) return std::nullopt;
+  IOemInfo* object = factory();
+  if (object == nullptr || object->table == nullptr) return std::nullopt;
+  return ProductIdentity(std::move(module), object);
+}
+
+ProductIdentity::ProductIdentity(ProductIdentity&& other) noexcept
+    : module_(std::move(other.module_)), object_(std::exchange(other.object_, nullptr)) {}
+
+ProductIdentity::~ProductIdentity() {
+  if (object_ == nullptr) return;
+  At<OemVoidEntry>(OemPosition::kClose)(object_);
+  At<OemVoidEntry>(OemPosition::kRelease)(object_);
+  // The module is unloaded by module_, after the object is gone.
+}
+
+ProductVersion ProductIdentity::Version() const {
+  const auto version = At<OemVersionEntry>(OemPosition::kGetProductVersion);
+  const std::uint32_t first = version(object_);
+  const std::uint32_t second = version(object_);
+  return {static_cast<std::uint16_t>(second & 0xFFFF), static_cast<std::uint16_t>(first >> 16)};
+}
+
+const wchar_t* ProductIdentity::Text(OemPosition position) const { return At<OemTextEntry>(position)(object_); }
+const wchar_t* ProductIdentity::ProductName() const { return Text(OemPosition::kGetProductName); }
+const wchar_t* ProductIdentity::CompanyName() const { return Text(OemPosition::kGetCompanyName); }
+
+std::wstring ProductIdentity::ProductTitle() const {
+  const ProductVersion version = Version();
+  return FormatProductTitle(ProductName(), version);
+}
+
+}  // namespace velmora

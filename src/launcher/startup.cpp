@@ -1,0 +1,94 @@
+#include "launcher/startup.h"
+
+#include <optional>
+
+#include "environment/platform_directories.h"
+#include "environment/process_environment.h"
+#include "launcher/builtin_strings.h"
+#include "launcher/command_line.h"
+#include "launcher/fatal_error.h"
+#include "launcher/main_module.h"
+#include "launcher/product_identity.h"
+#include "registration/module_registration.h"
+#include "startscreen/start_screen.h"
+#include "userdata/installation.h"
+#include "userdata/provisioning.h"
+
+namespace velmora {
+namespace {
+
+constexpr int kRegistrationExitCode = 0;
+
+ProductFacts AskProductFacts(const ProductIdentity& identity) {
+  ProductFacts facts;
+  facts.productTitle = identity.ProductTitle();
+  const wchar_t* company = identity.CompanyName();
+  facts.companyName = company ? company : L"";
+  const wchar_t* product = identity.ProductName();
+  facts.productName = product ? product : L"";
+  const ProductVersion version = identity.Version();
+  facts.major = version.major;
+  facts.minor = version.minor;
+  return facts;
+}
+
+}  // namespace
+
+int RunStarter(HINSTANCE starter, int showCommand) {
+  std::optional<std::wstring> commandLineText = BuildCommandLineText();
+  if (!commandLineText) {
+    ReportFatalError(FatalMessage::kCorruptMainModule);
+    return kFatalExitCode;
+  }
+
+  PreparedEnvironment environment = PrepareEnvironment(starter, kBuiltinStrings);
+
+  const Switches switches = DetectSwitches(*commandLineText);
+  ApplyImmediateSwitches(switches);
+
+  // Every name the installation keeps state under comes from the identity module; without it the
+  // start cannot go on.
+  const std::optional<ProductIdentity> identity = ProductIdentity::Load(environment.identityModulePath);
+  if (!identity) {
+    ReportFatalError(FatalMessage::kMissingComponents);
+    return kFatalExitCode;
+  }
+
+  const InstallationNames names =
+      DeriveInstallationNames(AskProductFacts(*identity), environment.moduleSearchPath, environment.mainModuleName);
+  SetMainModulePath(names.mainModulePath);
+
+  const Options options = ParseOptions(*commandLineText);
+
+  const bool provisioningNeeded =
+      !switches.unregisterModules && ReadProvisioningNeeded(names, switches.registerModules);
+
+  if (switches.registerModules) {
+    RegisterModules(environment.settingsFile, environment.moduleSearchPath, switches.unregisterModules);
+    return kRegistrationExitCode;
+  }
+
+  const std::uint32_t startScreenThreadId = switches.unregisterModules ? 0 : LaunchStartScreen();
+
+  if (provisioningNeeded || switches.unregisterModules) {
+    ProvisionUserData(environment.settingsFile, names, switches.unregisterModules);
+  }
+  ApplyPackageOption(options.g, names, switches.unregisterModules);
+
+  if (switches.unregisterModules) {
+    RegisterModules(environment.settingsFile, environment.moduleSearchPath, true);
+    return kRegistrationExitCode;
+  }
+
+  if (UsesPlatformPlaceholder(environment.moduleSearchPath)) {
+    ResolvePlatformDirectories(environment.settingsFile, options, names, environment.moduleSearchPath);
+  }
+
+  PreloadModules(environment.settingsFile, environment.moduleSearchPath);
+
+  return HandOff({std::move(*commandLineText), environment.settingsFile, startScreenThreadId, showCommand});
+  // Leaving this scope is the teardown: the identity object is closed and released and its module
+  // unloaded. The main module and the pre-loaded modules stay until the process ends.
+}
+
+}  // namespace velmora

@@ -1,0 +1,90 @@
+#include "userdata/installation.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cwchar>
+
+#include "common/paths.h"
+#include "common/registry.h"
+#include "userdata/upgrade.h"
+
+namespace velmora {
+namespace {
+
+std::wstring KnownFolder(int csidl) {
+  wchar_t folder[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder))) return {};
+  return folder;
+}
+
+std::wstring UserFolderIn(int csidl, const ProductFacts& product, bool createMissing) {
+  if (product.companyName.empty() || product.productTitle.empty()) return {};
+  const std::wstring base = KnownFolder(csidl);
+  if (base.empty()) return {};
+  return UserFolderUnder(base, product.companyName, product.productTitle, createMissing);
+}
+
+// Appends one folder level; false when it is missing and may not, or could not, be created.
+bool EnterFolder(std::wstring& path, const std::wstring& name, bool createMissing) {
+  path += name;
+  if (Exists(path)) return true;
+  if (!createMissing) return false;
+  ::CreateDirectoryW(path.c_str(), nullptr);
+  return true;
+}
+
+}  // namespace
+
+std::wstring UserFolderUnder(const std::wstring& base, const std::wstring& company, const std::wstring& title,
+                             bool createMissing) {
+  if (company.empty() || title.empty()) return {};
+  if (company.size() + title.size() + base.size() + 3 > kPathCapacity) return {};
+  std::wstring folder = base;
+  if (!folder.ends_with(L'\\')) folder += L'\\';
+  if (!Exists(folder)) return folder;
+  if (!EnterFolder(folder, company, createMissing)) return {};
+  folder += L'\\';
+  if (!EnterFolder(folder, title, createMissing)) return {};
+  return folder;
+}
+
+std::wstring ProductKeyOf(const ProductFacts& product) {
+  std::wstring key = L"SOFTWARE\\" + product.companyName + L'\\' + product.productName + L'\\' +
+                     std::to_wstring(product.major) + L'.' + std::to_wstring(product.minor);
+  return FittedOrEmpty(std::move(key), kPathCapacity);
+}
+
+std::wstring TranslationFilePathOf(const std::wstring& mainModulePath) {
+  return FittedOrEmpty(WithExtension(mainModulePath, L"wld"), kLongPathCapacity);
+}
+
+InstallationNames DeriveInstallationNames(const ProductFacts& product, const std::wstring& moduleSearchPath,
+                                          const std::wstring& mainModuleName) {
+  InstallationNames names;
+  names.perUserFolder = UserFolderIn(CSIDL_APPDATA, product, true);
+  names.allUsersFolder = UserFolderIn(CSIDL_COMMON_APPDATA, product, false);
+  names.productKey = ProductKeyOf(product);
+  names.mainModulePath =
+      SearchAlongPath(moduleSearchPath, mainModuleName, kLongPathCapacity).value_or(mainModuleName);
+  names.translationFilePath = TranslationFilePathOf(names.mainModulePath);
+  names.starterFolder = CutAtLastBackslash(ModuleFileName(nullptr, kPathCapacity).value_or(std::wstring()));
+  if (!names.perUserFolder.empty()) {
+    names.userConfigFolder = FittedOrEmpty(names.perUserFolder + L"\\Config", kPathCapacity);
+    if (!names.userConfigFolder.empty()) {
+      names.userSettingsFile = FittedOrEmpty(names.userConfigFolder + L"\\cfg.ini", kPathCapacity);
+    }
+  }
+  return names;
+}
+
+bool ReadProvisioningNeeded(const InstallationNames& names, bool registering) {
+  std::wstring userDataDir;
+  if (const UniqueRegistryKey key = OpenRegistryKey(HKEY_CURRENT_USER, names.productKey, kReadAccess)) {
+    if (!registering) HandleUpgrade(key.Get());
+    userDataDir = ReadRegistryText(key.Get(), L"UserDataDir").value_or(std::wstring());
+  }
+  return names.perUserFolder != userDataDir;
+}
+
+}  // namespace velmora
