@@ -1,0 +1,98 @@
+#include "support/child_process.h"
+
+#include <windows.h>
+
+
+#include "common/paths.h"
+#include "common/unique_handle.h"
+
+namespace velmora::testing {
+
+namespace {
+
+// The child's standard output goes to a temporary file rather than a pipe: a process the child
+// starts (Wine's desktop process, a start screen) may inherit the handle and outlive the child.
+UniqueKernelHandle CreateOutputFile(std::wstring& path) {
+  wchar_t folder[MAX_PATH];
+  wchar_t name[MAX_PATH];
+  if (::GetTempPathW(MAX_PATH, folder) == 0 || ::GetTempFileNameW(folder, L"out", 0, name) == 0) {
+    return UniqueKernelHandle();
+  }
+  path = name;
+  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+  return UniqueKernelHandle(::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+  UniqueKernelHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+  std::string content;
+  if (!file) return content;
+  char chunk[4096];
+  DWORD read = 0;
+  while (::ReadFile(file.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) content.append(chunk, read);
+  return content;
+}
+
+}  // namespace
+
+ChildResult RunChild(const std::wstring& program, const std::wstring& commandLine,
+                     const std::wstring& workingFolder, unsigned long timeoutMs) {
+  ChildResult result;
+  std::wstring outputPath;
+  {
+    UniqueKernelHandle output = CreateOutputFile(outputPath);
+    if (!output) return result;
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = output.Get();
+    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process{};
+    std::wstring mutableCommandLine = commandLine;
+    if (!::CreateProcessW(program.c_str(), mutableCommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                          workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
+      ::DeleteFileW(outputPath.c_str());
+      return result;
+    }
+    UniqueKernelHandle processHandle(process.hProcess);
+    UniqueKernelHandle threadHandle(process.hThread);
+    result.started = true;
+    if (::WaitForSingleObject(processHandle.Get(), timeoutMs) != WAIT_OBJECT_0) {
+      ::TerminateProcess(processHandle.Get(), kTimedOutExitCode);
+      ::WaitForSingleObject(processHandle.Get(), INFINITE);
+    }
+    DWORD exitCode = 0;
+    ::GetExitCodeProcess(processHandle.Get(), &exitCode);
+    result.exitCode = exitCode;
+  }
+  result.output = ReadWholeFile(outputPath);
+  ::DeleteFileW(outputPath.c_str());
+  return result;
+}
+
+std::wstring TestBinaryFolder() {
+  return CutAtLastBackslash(ModuleFileName(nullptr, 32768).value_or(std::wstring()));
+}
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size =
+      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
+  return utf8;
+}
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring text(static_cast<std::size_t>(size), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
+  return text;
+}
+
+}  // namespace velmora::testing
