@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 
 #include "common/paths.h"
 #include "common/unique_handle.h"
@@ -35,6 +37,56 @@ std::string ReadWholeFile(const std::wstring& path) {
   return content;
 }
 
+struct BoxSearch {
+  DWORD processId;
+  std::vector<ShownBox>* boxes;
+};
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[4096] = {};
+  ::GetWindowTextW(window, text, 4096);
+  return text;
+}
+
+BOOL CALLBACK LongestStaticText(HWND child, LPARAM found) {
+  wchar_t className[64] = {};
+  ::GetClassNameW(child, className, 64);
+  auto* text = reinterpret_cast<std::wstring*>(found);
+  if (_wcsicmp(className, L"Static") == 0) {
+    std::wstring candidate = WindowText(child);
+    if (candidate.size() > text->size()) *text = candidate;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK AnswerMessageBox(HWND window, LPARAM search) {
+  auto* boxSearch = reinterpret_cast<BoxSearch*>(search);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  wchar_t className[64] = {};
+  ::GetClassNameW(window, className, 64);
+  if (owner != boxSearch->processId || std::wstring(className) != L"#32770" || !::IsWindowEnabled(window)) {
+    return TRUE;
+  }
+  ShownBox box{WindowText(window), {}};
+  ::EnumChildWindows(window, LongestStaticText, reinterpret_cast<LPARAM>(&box.text));
+  boxSearch->boxes->push_back(box);
+  ::EnableWindow(window, FALSE);  // answered once, not again on the next round
+  ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  return TRUE;
+}
+
+// Waits for the process to end, answering its message boxes meanwhile.
+bool WaitAnsweringBoxes(HANDLE process, DWORD processId, unsigned long timeoutMs, std::vector<ShownBox>& boxes) {
+  constexpr DWORD kPollMs = 20;
+  BoxSearch search{processId, &boxes};
+  for (unsigned long waited = 0; waited < timeoutMs; waited += kPollMs) {
+    if (::WaitForSingleObject(process, kPollMs) == WAIT_OBJECT_0) return true;
+    ::EnumWindows(AnswerMessageBox, reinterpret_cast<LPARAM>(&search));
+  }
+  return false;
+}
+
 }  // namespace
 
 ChildResult RunChild(const std::wstring& program, const std::wstring& commandLine,
@@ -61,7 +113,7 @@ ChildResult RunChild(const std::wstring& program, const std::wstring& commandLin
     UniqueKernelHandle processHandle(process.hProcess);
     UniqueKernelHandle threadHandle(process.hThread);
     result.started = true;
-    if (::WaitForSingleObject(processHandle.Get(), timeoutMs) != WAIT_OBJECT_0) {
+    if (!WaitAnsweringBoxes(processHandle.Get(), process.dwProcessId, timeoutMs, result.boxes)) {
       ::TerminateProcess(processHandle.Get(), kTimedOutExitCode);
       ::WaitForSingleObject(processHandle.Get(), INFINITE);
     }
