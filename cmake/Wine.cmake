@@ -9,7 +9,14 @@ endif()
 
 set(WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix")
 set(WINE "${WINE64}")
-configure_file("${CMAKE_CURRENT_LIST_DIR}/wine-run.in" "${CMAKE_BINARY_DIR}/wine-run"
+
+add_executable(desktop_keeper WIN32 "${CMAKE_CURRENT_LIST_DIR}/wine/desktop_keeper.cpp")
+target_link_libraries(desktop_keeper PRIVATE user32 gdi32)
+target_link_options(desktop_keeper PRIVATE -municode)
+set_target_properties(desktop_keeper PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/wine")
+set(DESKTOP_KEEPER "${CMAKE_BINARY_DIR}/wine/desktop_keeper.exe")
+
+configure_file("${CMAKE_CURRENT_LIST_DIR}/wine/wine-run.in" "${CMAKE_BINARY_DIR}/wine-run"
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE
   @ONLY)
 set(WINE_RUN "${CMAKE_BINARY_DIR}/wine-run")

@@ -65,7 +65,8 @@ BOOL CALLBACK AnswerMessageBox(HWND window, LPARAM search) {
   ::GetWindowThreadProcessId(window, &owner);
   wchar_t className[64] = {};
   ::GetClassNameW(window, className, 64);
-  if (owner != boxSearch->processId || std::wstring(className) != L"#32770" || !::IsWindowEnabled(window)) {
+  if (owner != boxSearch->processId || std::wstring(className) != L"#32770" || !::IsWindowVisible(window) ||
+      !::IsWindowEnabled(window)) {
     return TRUE;
   }
   ShownBox box{WindowText(window), {}};

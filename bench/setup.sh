@@ -1,0 +1,38 @@
+# Sourced by startup.sh and breakdown.sh with the build folder as $1 (default build/mingw).
+# Builds the sample installation and the bench programs if needed, then restarts the build's Wine
+# server pinned to processor 0, so that the server, its services and every run share one processor
+# and figures do not swing with the scheduler. wine-run boots the prefix and starts the desktop
+# keeper (pinned too, as its child). On exit the server, and with it the keeper, is ended.
+#
+# Sets: build, bin (the sample installation's Bin folder), tools (the bench programs), name (the
+# starter's name), wine, wineserver; windows_path converts a Unix path for a Windows program.
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=$(realpath -m "${1:-$root/build/mingw}")
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  (cd "$root" && cmake --preset mingw -B "$build" >/dev/null)
+fi
+cmake --build "$build" -j2 --target sample_installation bare_loader desktop_keeper >/dev/null
+
+cache() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+wine=$(cache WINE64)
+wineserver=$(cache WINESERVER)
+name=$(cache STARTER_EXECUTABLE_NAME)
+bin=$build/sample-installation/Bin
+tools=$build/bench/bin
+windows_path() { echo "Z:${1//\//\\}"; }
+
+# The same environment as the build's wine-run wrapper.
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+mkdir -p "$WINEPREFIX"
+
+"$wineserver" -k 2>/dev/null || true   # only this prefix's server
+"$wineserver" -w
+taskset -c 0 "$wineserver" -p
+# Boots a new prefix, or starts the services of a booted one; nothing here may hold a pipe.
+taskset -c 0 "$build/wine-run" wineboot </dev/null >/dev/null 2>&1
+
+stop_wine() { "$wineserver" -k 2>/dev/null || true; }
+trap stop_wine EXIT
+trap 'exit 130' INT TERM
