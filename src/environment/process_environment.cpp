@@ -60,7 +60,10 @@ void PublishSearchPath(const std::wstring& searchPath) {
 }
 
 std::wstring MainModuleName(const std::wstring& starterPath, std::wstring_view builtin) {
-  if (builtin == L"*") return FittedOrEmpty(WithExtension(FileNameOf(starterPath), L"dll"), kPathCapacity);
+  if (builtin == L"*") {
+    if (starterPath.empty()) return {};
+    return FittedOrEmpty(WithExtension(FileNameOf(starterPath), L"dll"), kPathCapacity);
+  }
   return FittedOrEmpty(std::wstring(builtin), kPathCapacity);
 }
 
@@ -120,7 +123,11 @@ PreparedEnvironment PrepareEnvironment(HMODULE starter, const BuiltinStrings& bu
   result.identityModulePath = FittedOrEmpty(std::wstring(builtins.identityModuleName), kPathCapacity);
 
   std::wstring searchPath;
-  if (const auto templateText = SearchPathTemplate(starter, builtins.searchPathTemplate)) {
+  // Without its own path the starter cannot tell its folders; the current folder, which may be a
+  // drawing's, must not take their place in the search path.
+  const auto templateText =
+      starterPath.empty() ? std::nullopt : SearchPathTemplate(starter, builtins.searchPathTemplate);
+  if (templateText) {
     const std::wstring& file = result.settingsFile;
     const std::wstring path = ReadSettingsValue(file, kStarterSection, L"Path", kSearchTextCapacity);
     const std::wstring prefix =
