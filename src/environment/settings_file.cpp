@@ -29,7 +29,9 @@ std::wstring DefaultSettingsFile(const std::wstring& starterPath) {
 
 std::wstring LocateSettingsFile(const std::wstring& starterPath, std::wstring_view settingsFileName) {
   if (!Fits(starterPath, kPathCapacity) || starterPath.empty()) return {};
-  if (!settingsFileName.empty() && settingsFileName.front() != L'*') {
+  // A wildcard would let the lookup match some other file.
+  const bool plainName = settingsFileName.find_first_of(L"*?") == std::wstring_view::npos;
+  if (!settingsFileName.empty() && plainName) {
     const auto folderEnd = starterPath.rfind(L'\\');
     std::wstring candidate =
         (folderEnd == std::wstring::npos ? std::wstring() : starterPath.substr(0, folderEnd + 1));

@@ -8,8 +8,10 @@
 namespace velmora {
 
 std::wstring FormatProductTitle(const wchar_t* productName, ProductVersion version) {
+  // Without a product name there is nothing to keep the user's state under.
+  if (productName == nullptr || *productName == L'\0') return {};
   wchar_t title[kPathCapacity];
-  const int length = std::swprintf(title, kPathCapacity, L"%ls %u.%u", productName ? productName : L"",
+  const int length = std::swprintf(title, kPathCapacity, L"%ls %u.%u", productName,
                                    static_cast<unsigned>(version.major), static_cast<unsigned>(version.minor));
   // A title that does not fit names no folder or key: refused rather than cut.
   if (length < 0 || static_cast<std::size_t>(length) >= kPathCapacity) return {};

@@ -50,6 +50,8 @@ std::wstring UserFolderUnder(const std::wstring& base, const std::wstring& compa
 }
 
 std::wstring ProductKeyOf(const ProductFacts& product) {
+  // An empty level would name another product's key, or none.
+  if (product.companyName.empty() || product.productName.empty()) return {};
   std::wstring key = L"SOFTWARE\\" + product.companyName + L'\\' + product.productName + L'\\' +
                      std::to_wstring(product.major) + L'.' + std::to_wstring(product.minor);
   return FittedOrEmpty(std::move(key), kPathCapacity);

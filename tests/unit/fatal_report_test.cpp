@@ -1,0 +1,66 @@
+#include "launcher/fatal_error.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "environment/display_check.h"
+#include "unit_fixtures.h"
+
+namespace velmora {
+namespace {
+
+using testing::RunChild;
+using testing::TestBinaryFolder;
+using testing::Utf8;
+
+constexpr unsigned long kReportReturned = 7;  // the probe's exit code when the report returns
+
+std::wstring ProbePath() { return TestBinaryFolder() + L"\\fatal_report_probe.exe"; }
+
+testing::ChildResult RunProbe(const FatalMessage& message) {
+  return RunChild(ProbePath(), L"\"" + ProbePath() + L"\" " + std::to_wstring(message.id) +
+                                   (message.reinstallLine ? L" 1" : L" 0"));
+}
+
+TEST(ReportFatalError, ShowsOneBoxEchoesTheTextAndEndsWith255) {
+  const std::wstring reinstall = L".\nReinstall application to fix this problem.";
+  const struct {
+    FatalMessage message;
+    std::wstring text;
+  } cases[] = {
+      {FatalMessage::kMissingComponents, L"Error: Some of application components are missing or corrupted" + reinstall},
+      {FatalMessage::kCorruptMainModule, L"Error: Main application component is corrupted" + reinstall},
+      {FatalMessage::kUnsupportedDisplay, L"Error: Unsupported display settings.\n256 or more colors required."},
+      {FatalMessage::kNoPlatform, L"Error: 55" + reinstall},
+      {{9, false}, L"Error: Some of application components are missing or corrupted"},
+  };
+  for (const auto& c : cases) {
+    const auto result = RunProbe(c.message);
+    ASSERT_TRUE(result.started);
+    EXPECT_EQ(result.exitCode, 255u) << c.message.id;
+    // The standard output is in text mode: each line feed goes out as CR LF.
+    std::string echoed;
+    for (const char ch : Utf8(c.text + L"\n")) echoed += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+    EXPECT_EQ(result.output, echoed) << c.message.id;
+    ASSERT_EQ(result.boxes.size(), 1u) << c.message.id;
+    EXPECT_EQ(result.boxes[0].caption, ProbePath()) << c.message.id;
+    EXPECT_EQ(result.boxes[0].text, c.text) << c.message.id;
+  }
+}
+
+TEST(ReportFatalError, ReturnsWithoutABoxWhenTheMessageHasNoText) {
+  const auto result = RunProbe({13, true});
+  ASSERT_TRUE(result.started);
+  EXPECT_EQ(result.exitCode, kReportReturned);
+  EXPECT_EQ(result.output, "");
+  EXPECT_TRUE(result.boxes.empty());
+}
+
+TEST(DisplayDepthSupported, NeedsMoreThanFourBitsPerPixel) {
+  for (const int bits : {0, 1, 4}) EXPECT_FALSE(DisplayDepthSupported(bits)) << bits;
+  for (const int bits : {5, 8, 16, 24, 32}) EXPECT_TRUE(DisplayDepthSupported(bits)) << bits;
+}
+
+}  // namespace
+}  // namespace velmora

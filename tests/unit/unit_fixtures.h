@@ -1,0 +1,114 @@
+#pragma once
+
+// Real files and registry keys for the unit tests. Every name is unique per process and call, so
+// that tests run in parallel never meet.
+
+#include <windows.h>
+
+#include <string>
+
+#include "support/child_process.h"
+
+namespace velmora::testing {
+
+inline std::wstring UniqueName(const wchar_t* prefix) {
+  static unsigned counter = 0;
+  return prefix + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount64()) + L"-" +
+         std::to_wstring(++counter);
+}
+
+inline void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW entry{};
+  HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = folder + L"\\" + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        ::DeleteFileW(path.c_str());
+      }
+    } while (::FindNextFileW(find, &entry));
+    ::FindClose(find);
+  }
+  ::RemoveDirectoryW(folder.c_str());
+}
+
+// A fresh folder under %TEMP%, removed with everything in it at the end of the test.
+class TempFolder {
+ public:
+  TempFolder() {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    path_ = std::wstring(temp) + UniqueName(L"velmora-unit-");
+    ::CreateDirectoryW(path_.c_str(), nullptr);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  ~TempFolder() { RemoveTree(path_); }
+
+  // The folder, without a trailing backslash.
+  const std::wstring& Path() const { return path_; }
+  std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+ private:
+  std::wstring path_;
+};
+
+inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  ::CloseHandle(file);
+  return ok && written == bytes.size();
+}
+
+inline std::string ReadBytes(const std::wstring& path) {
+  std::string content;
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return content;
+  char chunk[4096];
+  DWORD read = 0;
+  while (::ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0) content.append(chunk, read);
+  ::CloseHandle(file);
+  return content;
+}
+
+inline bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// HKCU\SOFTWARE\<unique company>, deleted with its whole tree at the end of the test.
+class TestCompanyKey {
+ public:
+  TestCompanyKey() : company_(UniqueName(L"VelmoraUnit-")) {}
+  TestCompanyKey(const TestCompanyKey&) = delete;
+  TestCompanyKey& operator=(const TestCompanyKey&) = delete;
+  ~TestCompanyKey() { ::RegDeleteTreeW(HKEY_CURRENT_USER, (L"SOFTWARE\\" + company_).c_str()); }
+
+  const std::wstring& Company() const { return company_; }
+  std::wstring SubKey(const std::wstring& below) const { return L"SOFTWARE\\" + company_ + L"\\" + below; }
+
+  // Creates HKCU\SOFTWARE\<company>\<below> and stores a value of that type and exact bytes.
+  bool SetValue(const std::wstring& below, const wchar_t* name, DWORD type, const void* data, DWORD bytes) const {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, SubKey(below).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                          nullptr, &key, nullptr) != ERROR_SUCCESS) {
+      return false;
+    }
+    const LONG status = data == nullptr ? ERROR_SUCCESS
+                                        : ::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), bytes);
+    ::RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+  }
+
+ private:
+  std::wstring company_;
+};
+
+}  // namespace velmora::testing
