@@ -8,16 +8,9 @@
 set -euo pipefail
 
 starts=5
-while getopts n: opt; do
-  case $opt in
-    n) starts=$OPTARG ;;
-    *) echo "usage: $0 [-n STARTS] [BUILD_DIR]" >&2; exit 2 ;;
-  esac
-done
-shift $((OPTIND - 1))
 
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/setup.sh" "${1:-}"
+source "$here/setup.sh" "$@"
 trace=$build/bench/trace
 mkdir -p "$trace"
 

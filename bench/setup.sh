@@ -1,4 +1,5 @@
-# Sourced by startup.sh and breakdown.sh with the build folder as $1 (default build/mingw).
+# Sourced by startup.sh and breakdown.sh with their arguments: [-n STARTS] [BUILD_DIR]. The caller
+# sets the default of starts; the build folder defaults to build/mingw.
 # Builds the sample installation and the bench programs if needed, then restarts the build's Wine
 # server pinned to processor 0, so that the server, its services and every run share one processor
 # and figures do not swing with the scheduler. wine-run boots the prefix and starts the desktop
@@ -6,6 +7,14 @@
 #
 # Sets: build, bin (the sample installation's Bin folder), tools (the bench programs), name (the
 # starter's name), wine, wineserver; windows_path converts a Unix path for a Windows program.
+
+while getopts n: opt; do
+  case $opt in
+    n) starts=$OPTARG ;;
+    *) echo "usage: $0 [-n STARTS] [BUILD_DIR]" >&2; exit 2 ;;
+  esac
+done
+shift $((OPTIND - 1))
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(realpath -m "${1:-$root/build/mingw}")

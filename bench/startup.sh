@@ -7,16 +7,9 @@
 set -euo pipefail
 
 starts=30
-while getopts n: opt; do
-  case $opt in
-    n) starts=$OPTARG ;;
-    *) echo "usage: $0 [-n STARTS] [BUILD_DIR]" >&2; exit 2 ;;
-  esac
-done
-shift $((OPTIND - 1))
 
 [ -x /usr/bin/time ] || { apt-get update && apt-get install -y time; } >/dev/null
-source "$(dirname "$0")/setup.sh" "${1:-}"
+source "$(dirname "$0")/setup.sh" "$@"
 
 rss_file=$(mktemp)
 declare -A wall peak

@@ -9,7 +9,6 @@
 namespace {
 
 using velmora::IOemInfo;
-using velmora::OemEntry;
 
 constexpr std::uint32_t kMajor = 25;
 constexpr std::uint32_t kMinor = 2;
@@ -23,18 +22,10 @@ const wchar_t* UserInfoName(IOemInfo*) { return L"Sample User"; }
 const wchar_t* UserInfoCompany(IOemInfo*) { return L"Sample Drafting Office"; }
 const wchar_t* CompanyName(IOemInfo*) { return L"Velmora Sample Works"; }
 
-template <typename F>
-OemEntry Entry(F function) {
-  return reinterpret_cast<OemEntry>(function);
-}
+const auto kTable = velmora::MakeOemTable({Release, ProductName, Close, ProductVersion, UserInfoName,
+                                           UserInfoCompany, CompanyName, Unused});
 
-const OemEntry kTable[velmora::kOemTableSize] = {
-    Entry(Unused),       Entry(Release),         Entry(Unused), Entry(ProductName),    Entry(Unused),
-    Entry(Unused),       Entry(Close),           Entry(ProductVersion), Entry(Unused), Entry(Unused),
-    Entry(UserInfoName), Entry(UserInfoCompany), Entry(Unused), Entry(Unused),         Entry(Unused),
-    Entry(Unused),       Entry(Unused),          Entry(CompanyName)};
-
-IOemInfo g_identity{kTable};
+IOemInfo g_identity{kTable.data()};
 
 }  // namespace
 

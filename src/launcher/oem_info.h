@@ -6,6 +6,7 @@
 // object. The starter calls the positions named below; the table has at least kOemTableSize
 // positions.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -34,5 +35,33 @@ enum class OemPosition : std::size_t {
 
 inline constexpr std::size_t kOemTableSize = 18;
 inline constexpr char kOemFactoryName[] = "new_IOemInfo";
+
+// For identity modules: the entries the starter calls, and one for every position it does not.
+struct OemEntries {
+  OemVoidEntry release;
+  OemTextEntry productName;
+  OemVoidEntry close;
+  OemVersionEntry productVersion;
+  OemTextEntry userInfoName;
+  OemTextEntry userInfoCompany;
+  OemTextEntry companyName;
+  OemVoidEntry unused;
+};
+
+inline std::array<OemEntry, kOemTableSize> MakeOemTable(const OemEntries& entries) {
+  std::array<OemEntry, kOemTableSize> table;
+  table.fill(reinterpret_cast<OemEntry>(entries.unused));
+  const auto put = [&table](OemPosition position, auto entry) {
+    table[static_cast<std::size_t>(position)] = reinterpret_cast<OemEntry>(entry);
+  };
+  put(OemPosition::kRelease, entries.release);
+  put(OemPosition::kGetProductName, entries.productName);
+  put(OemPosition::kClose, entries.close);
+  put(OemPosition::kGetProductVersion, entries.productVersion);
+  put(OemPosition::kGetUserInfoName, entries.userInfoName);
+  put(OemPosition::kGetUserInfoCompany, entries.userInfoCompany);
+  put(OemPosition::kGetCompanyName, entries.companyName);
+  return table;
+}
 
 }  // namespace velmora

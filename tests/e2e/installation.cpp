@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "common/paths.h"
+#include "support/files.h"
 
 namespace velmora::testing {
 namespace {
@@ -25,26 +26,6 @@ std::wstring TemporaryFolder() {
 }
 
 }  // namespace
-
-void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW data{};
-  HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = folder + L"\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(path.c_str());
-      }
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-  }
-  ::RemoveDirectoryW(folder.c_str());
-}
 
 std::wstring RoamingAppData() {
   wchar_t folder[MAX_PATH] = {};
@@ -92,23 +73,11 @@ void Installation::RemoveFile(const std::wstring& relativePath) const {
 void Installation::WriteText(const std::wstring& relativePath, const std::string& content) const {
   const std::wstring path = root_ + L"\\" + relativePath;
   ::CreateDirectoryW(CutAtLastBackslash(path).c_str(), nullptr);
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << Utf8(path);
-  DWORD written = 0;
-  ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  ::CloseHandle(file);
+  EXPECT_TRUE(WriteBytes(path, content)) << Utf8(path);
 }
 
 std::string Installation::ReadText(const std::wstring& relativePath) const {
-  std::string content;
-  HANDLE file = ::CreateFileW((root_ + L"\\" + relativePath).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return content;
-  char chunk[4096];
-  DWORD read = 0;
-  while (::ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0) content.append(chunk, read);
-  ::CloseHandle(file);
-  return content;
+  return ReadBytes(root_ + L"\\" + relativePath);
 }
 
 ChildResult Installation::Run(const std::wstring& arguments, const std::wstring& workingFolder) const {

@@ -51,9 +51,6 @@ class Installation {
   std::wstring record_;
 };
 
-// Removes a folder and everything in it.
-void RemoveTree(const std::wstring& folder);
-
 // The roaming application-data folder of the current user.
 std::wstring RoamingAppData();
 

@@ -11,7 +11,6 @@
 namespace {
 
 using velmora::IOemInfo;
-using velmora::OemEntry;
 using velmora::testing::RecordLine;
 
 struct Answers {
@@ -61,18 +60,10 @@ const wchar_t* CompanyName(IOemInfo*) {
   return g_answers.nullCompany ? nullptr : g_answers.company.c_str();
 }
 
-template <typename F>
-OemEntry Entry(F function) {
-  return reinterpret_cast<OemEntry>(function);
-}
+const auto kTable = velmora::MakeOemTable({Release, ProductName, Close, ProductVersion, UserInfoName,
+                                           UserInfoCompany, CompanyName, Unused});
 
-const OemEntry kTable[velmora::kOemTableSize] = {
-    Entry(Unused),       Entry(Release),         Entry(Unused), Entry(ProductName),    Entry(Unused),
-    Entry(Unused),       Entry(Close),           Entry(ProductVersion), Entry(Unused), Entry(Unused),
-    Entry(UserInfoName), Entry(UserInfoCompany), Entry(Unused), Entry(Unused),         Entry(Unused),
-    Entry(Unused),       Entry(Unused),          Entry(CompanyName)};
-
-IOemInfo g_identity{kTable};
+IOemInfo g_identity{kTable.data()};
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/child_process.h"
+#include "support/files.h"
 
 namespace velmora::testing {
 
@@ -15,25 +16,6 @@ inline std::wstring UniqueName(const wchar_t* prefix) {
   static unsigned counter = 0;
   return prefix + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount64()) + L"-" +
          std::to_wstring(++counter);
-}
-
-inline void RemoveTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW entry{};
-  HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = folder + L"\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        ::DeleteFileW(path.c_str());
-      }
-    } while (::FindNextFileW(find, &entry));
-    ::FindClose(find);
-  }
-  ::RemoveDirectoryW(folder.c_str());
 }
 
 // A fresh folder under %TEMP%, removed with everything in it at the end of the test.
@@ -56,27 +38,6 @@ class TempFolder {
  private:
   std::wstring path_;
 };
-
-inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const BOOL ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  ::CloseHandle(file);
-  return ok && written == bytes.size();
-}
-
-inline std::string ReadBytes(const std::wstring& path) {
-  std::string content;
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return content;
-  char chunk[4096];
-  DWORD read = 0;
-  while (::ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0) content.append(chunk, read);
-  ::CloseHandle(file);
-  return content;
-}
 
 inline bool IsFolder(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
