@@ -47,7 +47,8 @@ int RunStarter(HINSTANCE starter, int showCommand) {
   ApplyImmediateSwitches(switches);
 
   // Every name the installation keeps state under comes from the identity module; without it the
-  // start cannot go on.
+  // start cannot go on. Dropping it at the end of the start is the teardown: the object is closed
+  // and released and its module unloaded. The main and pre-loaded modules stay loaded.
   const std::optional<ProductIdentity> identity = ProductIdentity::Load(environment.identityModulePath);
   if (!identity) {
     ReportFatalError(FatalMessage::kMissingComponents);
@@ -87,8 +88,6 @@ int RunStarter(HINSTANCE starter, int showCommand) {
   PreloadModules(environment.settingsFile, environment.moduleSearchPath);
 
   return HandOff({std::move(*commandLineText), environment.settingsFile, startScreenThreadId, showCommand});
-  // Leaving this scope is the teardown: the identity object is closed and released and its module
-  // unloaded. The main module and the pre-loaded modules stay until the process ends.
 }
 
 }  // namespace velmora
