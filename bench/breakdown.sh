@@ -62,7 +62,7 @@ report() {
 
 cd "$bin"
 rm -f "$trace"/*
-main_module=$(windows_path "$bin/$name.dll")
+main_module=$(windows_path "$bin/x64/$name.dll")
 for _ in 1 2; do   # warm the caches and the desktop
   taskset -c 0 "$wine" "$name.exe" </dev/null >/dev/null 2>&1
   taskset -c 0 "$wine" "$tools/bare_loader.exe" "$main_module" </dev/null >/dev/null 2>&1

@@ -5,8 +5,9 @@
 # and figures do not swing with the scheduler. wine-run boots the prefix and starts the desktop
 # keeper (pinned too, as its child). On exit the server, and with it the keeper, is ended.
 #
-# Sets: build, bin (the sample installation's Bin folder), tools (the bench programs), name (the
-# starter's name), wine, wineserver; windows_path converts a Unix path for a Windows program.
+# Sets: build, bin (the sample installation's Bin folder; the main module is in its x64 platform
+# folder), tools (the bench programs), name (the starter's name), wine, wineserver; windows_path
+# converts a Unix path for a Windows program.
 
 while getopts n: opt; do
   case $opt in

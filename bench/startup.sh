@@ -30,7 +30,7 @@ measure() {
   peak[$label]+=" $(tail -n 1 "$rss_file")"
 }
 
-main_module=$(windows_path "$bin/$name.dll")
+main_module=$(windows_path "$bin/x64/$name.dll")
 start_starter() { measure "$1" "$name.exe"; }
 start_bare() { measure "$1" "$tools/bare_loader.exe" "$main_module"; }
 

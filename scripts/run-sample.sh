@@ -1,21 +1,30 @@
 #!/usr/bin/env bash
 # The run command: installs what is missing, builds the starter and the sample installation, and
-# starts the sample application through the starter under Wine, as a user opening a drawing would.
-# The sample main module prints what the starter prepared for it.
+# starts the sample application through the starter under Wine, as a user opening a drawing would,
+# with the sample furniture package. The sample main module prints what the starter prepared for
+# it; afterwards the per-user folder the starter provisioned is listed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-tools.sh
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw --target sample_installation >/dev/null
-stop_wine() { WINEPREFIX="$PWD/build/mingw/wineprefix" /usr/lib/wine/wineserver -k 2>/dev/null || true; }
+export WINEPREFIX="$PWD/build/mingw/wineprefix"
+stop_wine() { /usr/lib/wine/wineserver -k 2>/dev/null || true; }
 trap stop_wine EXIT
 
-cd build/mingw/sample-installation/Bin
-echo "Starting: velmora.exe \"Sample Drawing.dwg\" -p Sample $*"
+installation="$PWD/build/mingw/sample-installation"
+package="Z:${installation//\//\\}\\Packages\\Furniture\\furniture.package"
+cd "$installation/Bin"
+echo "Starting: velmora.exe \"Sample Drawing.dwg\" -p Sample -g <sample furniture package> $*"
 set +e
-../../wine-run velmora.exe "Sample Drawing.dwg" -p Sample "$@"
+../../wine-run velmora.exe "Sample Drawing.dwg" -p Sample -g "$package" "$@"
 status=$?
 set -e
 echo "velmora.exe ended with exit code $status"
+
+echo "The per-user folder it provisioned (C:\\users\\<user>\\AppData\\Roaming\\...):"
+for folder in "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/"Velmora Sample Works"; do
+  [ -d "$folder" ] && (cd "$folder" && find . -type f | sed 's|^\./|  |' | sort)
+done
 exit $status

@@ -48,6 +48,7 @@ extern "C" __declspec(dllexport) int WINAPI RunAppW(HINSTANCE, HINSTANCE, wchar_
   Line(L"  start screen thread id:  ", std::to_wstring(g_startScreenThreadId));
   Line(L"  show command:            ", std::to_wstring(showCommand));
   Line(L"  VX_WI_DIR_TREE:          ", Variable(L"VX_WI_DIR_TREE"));
+  Line(L"  VX_ADD_PATH:             ", Variable(L"VX_ADD_PATH"));
   Line(L"  PATH:                    ", Variable(L"PATH"));
   return 0;
 }

@@ -25,4 +25,21 @@ std::optional<std::wstring> ReadRegistryText(HKEY key, const wchar_t* name) {
   return text;
 }
 
+bool WriteRegistryText(HKEY hive, const std::wstring& subKey, const wchar_t* name, const std::wstring& text) {
+  if (subKey.empty()) return false;
+  HKEY created = nullptr;
+  if (::RegCreateKeyExW(hive, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kFullAccess | KEY_WOW64_64KEY,
+                        nullptr, &created, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const UniqueRegistryKey key(created);
+  const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+  return ::RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) ==
+         ERROR_SUCCESS;
+}
+
+void DeleteRegistryValue(HKEY hive, const std::wstring& subKey, const wchar_t* name) {
+  if (const UniqueRegistryKey key = OpenRegistryKey(hive, subKey, kFullAccess)) ::RegDeleteValueW(key.Get(), name);
+}
+
 }  // namespace velmora

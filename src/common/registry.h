@@ -20,4 +20,10 @@ UniqueRegistryKey OpenRegistryKey(HKEY hive, const std::wstring& subKey, REGSAM 
 // a terminator. Nothing when the value is missing or longer.
 std::optional<std::wstring> ReadRegistryText(HKEY key, const wchar_t* name);
 
+// Sets a string value, creating the key when needed. False when nothing was written.
+bool WriteRegistryText(HKEY hive, const std::wstring& subKey, const wchar_t* name, const std::wstring& text);
+
+// Deletes a value if the key and the value exist.
+void DeleteRegistryValue(HKEY hive, const std::wstring& subKey, const wchar_t* name);
+
 }  // namespace velmora

@@ -12,6 +12,7 @@
 #include "registration/module_registration.h"
 #include "startscreen/start_screen.h"
 #include "userdata/installation.h"
+#include "userdata/platform_choice.h"
 #include "userdata/provisioning.h"
 
 namespace velmora {
@@ -82,7 +83,12 @@ int RunStarter(HINSTANCE starter, int showCommand) {
   }
 
   if (UsesPlatformPlaceholder(environment.moduleSearchPath)) {
-    ResolvePlatformDirectories(environment.settingsFile, options, names, environment.moduleSearchPath);
+    const auto platform = ChoosePlatform(environment.settingsFile, names.userSettingsFile, options.b, options.r);
+    if (!platform || !ResolvePlatformDirectories(environment.settingsFile, *platform, names.userSettingsFile,
+                                                 environment.moduleSearchPath)) {
+      ReportFatalError(FatalMessage::kNoPlatform);
+      return kFatalExitCode;
+    }
   }
 
   PreloadModules(environment.settingsFile, environment.moduleSearchPath);

@@ -1,11 +1,43 @@
 #include "userdata/provisioning.h"
 
+#include "common/registry.h"
+#include "userdata/packages.h"
+#include "userdata/tree_copy.h"
+
 namespace velmora {
 
-// Not built yet: the per-user folder is left as the derived names made it.
-void ProvisionUserData(const std::wstring&, const InstallationNames&, bool) {}
+void ApplyCopyList(const std::vector<SectionEntry>& copyList, const std::wstring& sourceRoot,
+                   const std::wstring& destinationRoot, bool remove) {
+  // Nothing is ever put relative to an empty root: it would land at the top of the current drive.
+  if (sourceRoot.empty() || destinationRoot.empty()) return;
+  for (const SectionEntry& entry : copyList) {
+    const std::wstring source = sourceRoot + L'\\' + entry.name;
+    const std::wstring destination = entry.value.empty() ? destinationRoot : destinationRoot + L'\\' + entry.value;
+    // The tree copy creates only the folders below its destination.
+    if (!remove) CreateFolderWithParents(destination);
+    CopyTree(source, destination, remove);
+  }
+}
 
-// Not built yet: packages named on the command line are not applied.
-void ApplyPackageOption(const std::wstring&, const InstallationNames&, bool) {}
+void ProvisionUserData(const std::wstring& settingsFile, const InstallationNames& names, bool removing) {
+  // An unusable per-user folder was never provisioned and is not recorded as such.
+  if (!removing && names.perUserFolder.empty()) return;
+  ApplyCopyList(ReadSectionList(settingsFile, L"\\UserData\\CopyToAppData"), names.starterFolder,
+                names.perUserFolder, removing);
+  if (removing) {
+    DeleteRegistryValue(HKEY_CURRENT_USER, names.productKey, L"UserDataDir");
+  } else {
+    WriteRegistryText(HKEY_CURRENT_USER, names.productKey, L"UserDataDir", names.perUserFolder);
+  }
+}
+
+bool IsPackageFileName(const std::wstring& path) {
+  const auto dot = path.rfind(L'.');
+  return dot != std::wstring::npos && path.compare(dot + 1, std::wstring::npos, L"package") == 0;
+}
+
+void ApplyPackageOption(const std::wstring& packageFile, const InstallationNames& names, bool removing) {
+  if (IsPackageFileName(packageFile)) ApplyPackage(packageFile, names.perUserFolder, removing, names.productKey);
+}
 
 }  // namespace velmora

@@ -25,12 +25,16 @@ class ScopedVariable {
   std::optional<std::wstring> previous_;
 };
 
+// Without %5 in the search path the platform pass does not run, and the first pass shows alone.
+constexpr char kSearchPathWithoutPlatform[] = "[Starter]\nPath=%2;%2\\lib\n";
+
 std::wstring SearchPathOf(const Installation& installation) {
-  return installation.Bin() + L";" + installation.Bin() + L"\\%5";
+  return installation.Bin() + L";" + installation.Bin() + L"\\lib";
 }
 
 TEST(Environment, SearchPathGoesInFrontOfPathAndIntoTheTreeVariable) {
   Installation installation;
+  installation.WriteSettings(kSearchPathWithoutPlatform);
   ScopedVariable path(L"PATH", L"C:\\windows\\system32;C:\\Tools %TEMP% 100%");
   ScopedVariable tree(L"VX_WI_DIR_TREE", std::nullopt);
   installation.Run();
@@ -41,6 +45,7 @@ TEST(Environment, SearchPathGoesInFrontOfPathAndIntoTheTreeVariable) {
 
 TEST(Environment, PathAlreadyHoldingTheSearchPathIsLeftAlone) {
   Installation installation;
+  installation.WriteSettings(kSearchPathWithoutPlatform);
   const std::wstring inherited = L"C:\\first;" + SearchPathOf(installation) + L";C:\\last";
   ScopedVariable path(L"PATH", inherited);
   ScopedVariable tree(L"VX_WI_DIR_TREE", std::nullopt);
@@ -53,6 +58,7 @@ TEST(Environment, PathAlreadyHoldingTheSearchPathIsLeftAlone) {
 
 TEST(Environment, LongInheritedPathIsKeptWhole) {
   Installation installation;
+  installation.WriteSettings(kSearchPathWithoutPlatform);
   std::wstring inherited = L"C:\\windows\\system32";
   while (inherited.size() < 20000) inherited += L";C:\\Some\\Rather\\Long\\Folder\\Name\\" + std::to_wstring(inherited.size());
   ScopedVariable path(L"PATH", inherited);
@@ -66,12 +72,13 @@ TEST(Environment, SettingsKeysShapeTheSearchPath) {
     std::wstring expected;  // with {bin} for the installation's Bin folder
   };
   const Case cases[] = {
-      {"[Starter]\nPathPrefix=C:\\pre\nPathSuffix=C:\\suf\n", L"C:\\pre;{bin};{bin}\\%5;C:\\suf"},
-      {"[Starter]\nPathPrefix=C:\\pre\n", L"C:\\pre;{bin};{bin}\\%5"},
-      {"[Starter]\nPathSuffix=C:\\suf\n", L"{bin};{bin}\\%5;C:\\suf"},
+      {"[Starter]\nPathPrefix=C:\\pre\nPathSuffix=C:\\suf\n", L"C:\\pre;{bin};{bin}\\x64;C:\\suf"},
+      {"[Starter]\nPathPrefix=C:\\pre\n", L"C:\\pre;{bin};{bin}\\x64"},
+      {"[Starter]\nPathSuffix=C:\\suf\n", L"{bin};{bin}\\x64;C:\\suf"},
       {"[Starter]\nPath=%2\\x;%1\\y\nPathPrefix=C:\\pre\nPathSuffix=C:\\suf\n", L"{bin}\\x;{root}\\y"},
-      {"[Starter]\nPath=%2;%4;%5;%6%7%8\n%4=four\n%5=five\n%6=six\n%7=seven\n%8=eight\n",
-       L"{bin};four;%5;sixseveneight"},
+      // A %5 key cannot take the platform's place: the platform pass fills it in.
+      {"[Starter]\nPath=%2\\%5;%4;%6%7%8\n%4=four\n%5=five\n%6=six\n%7=seven\n%8=eight\n",
+       L"{bin}\\x64;four;sixseveneight"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.settings);
@@ -102,12 +109,12 @@ TEST(Environment, RunningNeverChangesTheSettingsFile) {
   installation.WriteSettings(settings);
   installation.Run(L"-profiler a.dwg");
   installation.Run(L"-register");
-  EXPECT_EQ(installation.ReadText(L"Bin\\velmora.ini"), settings);
+  EXPECT_EQ(installation.ReadText(L"Bin\\velmora.ini"), settings + kPlatformSettings);
 }
 
 TEST(Environment, NamedSettingsFileIsUsedOnlyWhenItHoldsSomething) {
   Installation installation(L"named_settings");
-  installation.WriteText(L"Bin\\custom.ini", "[Starter]\nPathSuffix=C:\\custom\n");
+  installation.WriteText(L"Bin\\custom.ini", std::string("[Starter]\nPathSuffix=C:\\custom\n") + kPlatformSettings);
   installation.Run();
   EXPECT_EQ(installation.RecordedValue(L"main:commandLine="),
             L" /_VxIniFileName_:\"" + installation.Bin() + L"\\custom.ini\"");

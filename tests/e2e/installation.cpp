@@ -9,6 +9,7 @@
 
 #include "common/paths.h"
 #include "support/files.h"
+#include "userdata/tree_copy.h"
 
 namespace velmora::testing {
 namespace {
@@ -42,6 +43,7 @@ Installation::Installation(const std::wstring& variant)
   ::CreateDirectoryW(root_.c_str(), nullptr);
   bin_ = root_ + L"\\Bin";
   ::CreateDirectoryW(bin_.c_str(), nullptr);
+  ::CreateDirectoryW((bin_ + L"\\x64").c_str(), nullptr);
   record_ = root_ + L"\\record.txt";
   ::SetEnvironmentVariableW(L"VELMORA_TEST_RECORD", record_.c_str());
 
@@ -62,7 +64,7 @@ Installation::~Installation() {
 void Installation::CopyModule(const std::wstring& testModule, const std::wstring& relativeTarget) const {
   const std::wstring source = TestBinaryFolder() + L"\\" + testModule;
   const std::wstring target = root_ + L"\\" + relativeTarget;
-  ::CreateDirectoryW(CutAtLastBackslash(target).c_str(), nullptr);
+  CreateFolderWithParents(CutAtLastBackslash(target));
   EXPECT_TRUE(::CopyFileW(source.c_str(), target.c_str(), FALSE)) << Utf8(source);
 }
 
@@ -72,7 +74,7 @@ void Installation::RemoveFile(const std::wstring& relativePath) const {
 
 void Installation::WriteText(const std::wstring& relativePath, const std::string& content) const {
   const std::wstring path = root_ + L"\\" + relativePath;
-  ::CreateDirectoryW(CutAtLastBackslash(path).c_str(), nullptr);
+  CreateFolderWithParents(CutAtLastBackslash(path));
   EXPECT_TRUE(WriteBytes(path, content)) << Utf8(path);
 }
 

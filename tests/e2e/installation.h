@@ -7,6 +7,10 @@
 
 namespace velmora::testing {
 
+// The installation's platform: x64, in Bin\x64. Every settings file written through
+// WriteSettings ends with it.
+inline constexpr char kPlatformSettings[] = "\n[\\Configuration]\nnPlat=sx64\n[\\Configuration\\nPlat\\x64]\nDir=sx64\n";
+
 // A temporary installation of the real starter with recording test modules, used by one test.
 // Each gets its own folder and its own company name, so per-user folders and registry keys never
 // collide; all of it is removed again when the installation goes.
@@ -29,7 +33,7 @@ class Installation {
   // Writes a text file (UTF-8 as given) at a path relative to the installation's root.
   void WriteText(const std::wstring& relativePath, const std::string& content) const;
   std::string ReadText(const std::wstring& relativePath) const;
-  void WriteSettings(const std::string& content) const { WriteText(L"Bin\\velmora.ini", content); }
+  void WriteSettings(const std::string& content) const { WriteText(L"Bin\\velmora.ini", content + kPlatformSettings); }
   void SetIdentity(const std::string& identityIni) const { WriteText(L"Bin\\identity.ini", identityIni); }
 
   // Starts the installed starter with these arguments after its quoted path.

@@ -21,7 +21,7 @@ std::wstring Variable(const wchar_t* name) {
 }
 
 void RecordEnvironment() {
-  for (const wchar_t* name : {L"PATH", L"VX_WI_DIR_TREE", L"DEZUVAVARE", L"QT_QPA_PLATFORM_PLUGIN_PATH"}) {
+  for (const wchar_t* name : {L"PATH", L"VX_WI_DIR_TREE", L"VX_ADD_PATH", L"DEZUVAVARE", L"QT_QPA_PLATFORM_PLUGIN_PATH"}) {
     RecordLine(std::wstring(L"main:env:") + name + L"=" + Variable(name));
   }
 }

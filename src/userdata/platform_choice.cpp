@@ -1,0 +1,51 @@
+#include "userdata/platform_choice.h"
+
+#include <windows.h>
+
+#include "common/paths.h"
+#include "environment/settings_file.h"
+
+namespace velmora {
+namespace {
+
+constexpr wchar_t kPlatformKey[] = L"nPlat";
+
+// Tagged text, the type tag included.
+std::wstring ReadTaggedPlatform(const std::wstring& file, const std::wstring& section) {
+  return ReadSettingsValue(file, section.c_str(), kPlatformKey, kPathCapacity);
+}
+
+void WriteTaggedPlatform(const std::wstring& file, const std::wstring& section, const std::wstring& tagged) {
+  ::WritePrivateProfileStringW(section.c_str(), kPlatformKey, tagged.c_str(), file.c_str());
+}
+
+}  // namespace
+
+std::wstring UserSection(const std::wstring& optionR) {
+  if (optionR.empty()) return L"\\Configuration";
+  return L"\\Configuration\\" + optionR.substr(0, optionR.find(L'='));
+}
+
+std::optional<PlatformChoice> ChoosePlatform(const std::wstring& settingsFile, const std::wstring& userSettingsFile,
+                                             const std::wstring& optionB, const std::wstring& optionR) {
+  PlatformChoice choice{{}, true, UserSection(optionR)};
+  const bool userFileExists = Exists(userSettingsFile);
+  if (userFileExists) {
+    const std::wstring stored = ReadTaggedPlatform(userSettingsFile, choice.userSection);
+    if (stored.size() > 1 && optionB.empty()) choice.name = stored.substr(1);
+    if (!optionB.empty() && L"s" + optionB != stored) {
+      WriteTaggedPlatform(userSettingsFile, choice.userSection, L"s" + optionB);
+    }
+  }
+  if (!optionB.empty()) choice.name = optionB;
+  if (choice.name.empty()) {
+    const std::wstring fallback = ReadTaggedPlatform(settingsFile, L"\\Configuration");
+    if (fallback.size() <= 1) return std::nullopt;
+    choice.name = fallback.substr(1);
+    choice.fromUserSide = false;
+    if (userFileExists) WriteTaggedPlatform(userSettingsFile, choice.userSection, fallback);
+  }
+  return choice;
+}
+
+}  // namespace velmora

@@ -1,0 +1,109 @@
+#include "userdata/tree_copy.h"
+
+#include <windows.h>
+
+#include "common/paths.h"
+#include "common/unique_handle.h"
+
+namespace velmora {
+namespace {
+
+struct FileIdentity {
+  ULARGE_INTEGER size{};
+  FILETIME lastWrite{};
+};
+
+bool ReadFileIdentity(const std::wstring& path, FileIdentity& identity) {
+  UniqueKernelHandle file(::CreateFileW(path.c_str(), FILE_READ_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  identity.size.LowPart = ::GetFileSize(file.Get(), &identity.size.HighPart);
+  if (identity.size.LowPart == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!::GetFileInformationByHandle(file.Get(), &information)) return false;
+  identity.lastWrite = information.ftLastWriteTime;
+  return true;
+}
+
+bool IsDotEntry(const wchar_t* name) {
+  return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
+}
+
+// One walk of a source folder. A destination known to be new holds nothing yet, so its entries
+// need no existence test or comparison: a first copy does no more than a plain copy would.
+class TreeWalk {
+ public:
+  explicit TreeWalk(bool remove) : remove_(remove) {}
+
+  bool Walk(const std::wstring& source, const std::wstring& destination, bool destinationIsNew) {
+    WIN32_FIND_DATAW entry{};
+    UniqueFindHandle find(::FindFirstFileW((source + L"\\*").c_str(), &entry));
+    if (!find) return false;
+    do {
+      if (!IsDotEntry(entry.cFileName)) Visit(entry, source, destination, destinationIsNew);
+    } while (::FindNextFileW(find.Get(), &entry));
+    return ::GetLastError() == ERROR_NO_MORE_FILES;
+  }
+
+ private:
+  void Visit(const WIN32_FIND_DATAW& entry, const std::wstring& sourceFolder, const std::wstring& destinationFolder,
+             bool destinationIsNew) {
+    const std::wstring source = sourceFolder + L'\\' + entry.cFileName;
+    const std::wstring destination = destinationFolder + L'\\' + entry.cFileName;
+    // ".bak" companions must fit too, so that a backup is never written under a cut name.
+    if (!Fits(source, kPathCapacity) || !Fits(destination + L".bak", kPathCapacity)) return;
+    const bool exists = !destinationIsNew && Exists(destination);
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      VisitFolder(source, destination, exists);
+    } else if (exists) {
+      VisitExistingFile(source, destination);
+    } else if (!remove_) {
+      ::CopyFileW(source.c_str(), destination.c_str(), FALSE);
+    }
+  }
+
+  void VisitFolder(const std::wstring& source, const std::wstring& destination, bool exists) {
+    if (remove_) {
+      if (Walk(source, destination, false)) ::RemoveDirectoryW(destination.c_str());
+      return;
+    }
+    if (!exists && !::CreateDirectoryW(destination.c_str(), nullptr)) return;
+    Walk(source, destination, !exists);
+  }
+
+  void VisitExistingFile(const std::wstring& source, const std::wstring& destination) {
+    const bool same = SameFile(source, destination);
+    if (remove_) {
+      if (same) ::DeleteFileW(destination.c_str());
+    } else if (!same) {
+      ::CopyFileW(destination.c_str(), (destination + L".bak").c_str(), FALSE);
+      ::CopyFileW(source.c_str(), destination.c_str(), FALSE);
+    }
+  }
+
+  bool remove_;
+};
+
+}  // namespace
+
+bool SameFile(const std::wstring& first, const std::wstring& second) {
+  FileIdentity a;
+  FileIdentity b;
+  if (!ReadFileIdentity(first, a) || !ReadFileIdentity(second, b)) return false;
+  return a.size.QuadPart == b.size.QuadPart && a.lastWrite.dwLowDateTime == b.lastWrite.dwLowDateTime &&
+         a.lastWrite.dwHighDateTime == b.lastWrite.dwHighDateTime;
+}
+
+bool CopyTree(const std::wstring& source, const std::wstring& destination, bool remove) {
+  return TreeWalk(remove).Walk(source, destination, false);
+}
+
+bool CreateFolderWithParents(const std::wstring& folder) {
+  if (folder.empty()) return false;
+  if (Exists(folder)) return true;
+  const auto slash = folder.rfind(L'\\');
+  if (slash != std::wstring::npos && slash > 0) CreateFolderWithParents(folder.substr(0, slash));
+  return ::CreateDirectoryW(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+}  // namespace velmora
