@@ -18,6 +18,10 @@ std::wstring FormatProductTitle(const wchar_t* productName, ProductVersion versi
   return title;
 }
 
+std::wstring FormatVersionText(ProductVersion version) {
+  return std::to_wstring(version.major) + L'.' + std::to_wstring(version.minor);
+}
+
 std::optional<ProductIdentity> ProductIdentity::Load(const std::wstring& modulePath) {
   if (modulePath.empty()) return std::nullopt;
   UniqueModule module(::LoadLibraryW(modulePath.c_str()));
@@ -49,10 +53,14 @@ ProductVersion ProductIdentity::Version() const {
 const wchar_t* ProductIdentity::Text(OemPosition position) const { return At<OemTextEntry>(position)(object_); }
 const wchar_t* ProductIdentity::ProductName() const { return Text(OemPosition::kGetProductName); }
 const wchar_t* ProductIdentity::CompanyName() const { return Text(OemPosition::kGetCompanyName); }
+const wchar_t* ProductIdentity::UserInfoName() const { return Text(OemPosition::kGetUserInfoName); }
+const wchar_t* ProductIdentity::UserInfoCompany() const { return Text(OemPosition::kGetUserInfoCompany); }
 
 std::wstring ProductIdentity::ProductTitle() const {
   const ProductVersion version = Version();
   return FormatProductTitle(ProductName(), version);
 }
+
+std::wstring ProductIdentity::VersionText() const { return FormatVersionText(Version()); }
 
 }  // namespace velmora

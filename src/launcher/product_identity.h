@@ -19,6 +19,9 @@ struct ProductVersion {
 // "%s %d.%d" over the product name and the version; empty when it does not fit 260 characters.
 std::wstring FormatProductTitle(const wchar_t* productName, ProductVersion version);
 
+// "%d.%d" over the version.
+std::wstring FormatVersionText(ProductVersion version);
+
 // The identity module and the object its factory made. Dropping it closes and releases the object,
 // then unloads the module: the teardown of a start.
 class ProductIdentity {
@@ -36,8 +39,11 @@ class ProductIdentity {
   ProductVersion Version() const;
   const wchar_t* ProductName() const;
   const wchar_t* CompanyName() const;
+  const wchar_t* UserInfoName() const;
+  const wchar_t* UserInfoCompany() const;
 
   std::wstring ProductTitle() const;
+  std::wstring VersionText() const;
 
  private:
   ProductIdentity(UniqueModule module, IOemInfo* object) : module_(std::move(module)), object_(object) {}

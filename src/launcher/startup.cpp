@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "common/registry.h"
 #include "environment/platform_directories.h"
 #include "environment/process_environment.h"
 #include "launcher/builtin_strings.h"
@@ -20,17 +21,34 @@ namespace {
 
 constexpr int kRegistrationExitCode = 0;
 
+std::wstring TextOrEmpty(const wchar_t* text) { return text ? text : L""; }
+
 ProductFacts AskProductFacts(const ProductIdentity& identity) {
   ProductFacts facts;
   facts.productTitle = identity.ProductTitle();
-  const wchar_t* company = identity.CompanyName();
-  facts.companyName = company ? company : L"";
-  const wchar_t* product = identity.ProductName();
-  facts.productName = product ? product : L"";
+  facts.companyName = TextOrEmpty(identity.CompanyName());
+  facts.productName = TextOrEmpty(identity.ProductName());
   const ProductVersion version = identity.Version();
   facts.major = version.major;
   facts.minor = version.minor;
   return facts;
+}
+
+StartScreenInfo DescribeStartScreen(const ProductIdentity& identity, const InstallationNames& names,
+                                    const Options& options) {
+  StartScreenInfo info;
+  info.commonDataDir = names.allUsersFolder;
+  info.userFolder = names.perUserFolder;
+  info.productTitle = identity.ProductTitle();
+  info.ddeAppName = options.a.empty() ? info.productTitle : options.a;
+  info.userName = TextOrEmpty(identity.UserInfoName());
+  info.companyName = TextOrEmpty(identity.UserInfoCompany());
+  info.profileName = !options.p.empty() ? options.p : !options.r.empty() ? options.r : L"<<Default>>";
+  info.versionText = identity.VersionText();
+  if (const UniqueRegistryKey key = OpenRegistryKey(HKEY_LOCAL_MACHINE, names.productKey, kReadAccess)) {
+    info.installerBuild = ReadRegistryText(key.Get(), L"InstallerBuild").value_or(std::wstring());
+  }
+  return info;
 }
 
 }  // namespace
@@ -70,7 +88,8 @@ int RunStarter(HINSTANCE starter, int showCommand) {
     return kRegistrationExitCode;
   }
 
-  const std::uint32_t startScreenThreadId = switches.unregisterModules ? 0 : LaunchStartScreen();
+  const std::uint32_t startScreenThreadId =
+      switches.unregisterModules ? 0 : LaunchStartScreen(DescribeStartScreen(*identity, names, options));
 
   if (provisioningNeeded || switches.unregisterModules) {
     ProvisionUserData(environment.settingsFile, names, switches.unregisterModules);

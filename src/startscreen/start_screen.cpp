@@ -1,8 +1,46 @@
 #include "startscreen/start_screen.h"
 
-namespace velmora {
+#include <windows.h>
 
-// Not built yet: no start screen is started.
-std::uint32_t LaunchStartScreen() { return 0; }
+#include "common/paths.h"
+#include "common/unique_handle.h"
+
+namespace velmora {
+namespace {
+
+constexpr wchar_t kStartScreenProgram[] = L"vuvevorodidaviz.exe";
+
+// The program beside the starter, else on PATH. Never from the current folder: a file association
+// starts the starter in the folder of the drawing the user opened, and a program planted there
+// must not run.
+std::optional<std::wstring> FindStartScreenProgram() {
+  const auto starterPath = ModuleFileName(nullptr, kPathCapacity);
+  std::wstring folders = starterPath ? CutAtLastBackslash(*starterPath) : std::wstring();
+  if (const auto path = EnvironmentValue(L"PATH")) folders += L';' + *path;
+  return SearchAlongPath(folders, kStartScreenProgram, kPathCapacity);
+}
+
+}  // namespace
+
+std::uint32_t LaunchStartScreen(const StartScreenInfo& info) {
+  const auto workspace = PrepareStartScreenWorkspace(info);
+  if (!workspace) return 0;
+  WriteStartScreenParams(info, workspace->parameterFile, workspace->workspace);
+
+  const auto program = FindStartScreenProgram();
+  if (!program) return 0;
+  std::wstring commandLine = std::wstring(kStartScreenProgram) + L" \"" + workspace->parameterFile + L'"';
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(program->c_str(), commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+                        nullptr, &startup, &process)) {
+    return 0;
+  }
+  // The start screen runs on its own; nothing of it is kept but its thread's identifier.
+  UniqueKernelHandle processHandle(process.hProcess);
+  UniqueKernelHandle threadHandle(process.hThread);
+  return process.dwThreadId;
+}
 
 }  // namespace velmora

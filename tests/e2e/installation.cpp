@@ -58,6 +58,7 @@ Installation::Installation(const std::wstring& variant)
 Installation::~Installation() {
   ::RegDeleteTreeW(HKEY_CURRENT_USER, (L"SOFTWARE\\" + company_).c_str());
   RemoveTree(RoamingAppData() + L"\\" + company_);
+  RemoveTree(CutAtLastBackslash(AllUsersFolder()));
   RemoveTree(root_);
 }
 
@@ -110,6 +111,22 @@ std::wstring Installation::RecordedValue(const std::wstring& prefix) const {
     if (recorded.starts_with(prefix)) return recorded.substr(prefix.size());
   }
   return L"<none>";
+}
+
+std::wstring Installation::AwaitRecordedValue(const std::wstring& prefix) const {
+  constexpr DWORD kPollMs = 20;
+  constexpr DWORD kPatienceMs = 10000;
+  for (DWORD waited = 0; waited < kPatienceMs; waited += kPollMs) {
+    if (const std::wstring value = RecordedValue(prefix); value != L"<none>") return value;
+    ::Sleep(kPollMs);
+  }
+  return RecordedValue(prefix);
+}
+
+std::wstring Installation::AllUsersFolder() const {
+  wchar_t common[MAX_PATH] = {};
+  ::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common);
+  return std::wstring(common) + L"\\" + company_ + L"\\Velmora 25.2";
 }
 
 std::wstring Installation::PerUserFolder(const std::wstring& productTitle) const {

@@ -44,9 +44,14 @@ class Installation {
   bool Recorded(const std::wstring& line) const;
   // The value of the first recorded line that starts with the prefix; "<none>" when there is none.
   std::wstring RecordedValue(const std::wstring& prefix) const;
+  // Waits until a line with the prefix is recorded (by a process that outlives the starter), for a
+  // few seconds at most; its value, or "<none>".
+  std::wstring AwaitRecordedValue(const std::wstring& prefix) const;
 
   // The per-user folder the starter derives for this installation's company and product title.
   std::wstring PerUserFolder(const std::wstring& productTitle = L"Velmora 25.2") const;
+  // The all-users folder, C:\ProgramData\<company>\Velmora 25.2; created by the test when needed.
+  std::wstring AllUsersFolder() const;
 
  private:
   std::wstring root_;

@@ -1,0 +1,134 @@
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdint>
+#include <cwchar>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/paths.h"
+#include "common/unique_handle.h"
+#include "startscreen/start_screen.h"
+#include "userdata/tree_copy.h"
+
+namespace velmora {
+namespace {
+
+// A file and a folder of that name count alike.
+bool IsFound(const std::wstring& path) {
+  WIN32_FIND_DATAW data{};
+  return UniqueFindHandle(::FindFirstFileW(path.c_str(), &data)).IsValid();
+}
+
+// One level only: a missing parent makes the creation fail.
+bool FoundOrCreated(const std::wstring& folder) {
+  return IsFound(folder) || ::CreateDirectoryW(folder.c_str(), nullptr) || IsFound(folder);
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// The number "%d" would take from the text; nothing when there is none or it does not fit 32 bits.
+std::optional<std::int32_t> ParseVersionNumber(std::string_view text) {
+  std::size_t at = 0;
+  while (at < text.size() && IsBlank(text[at])) ++at;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+  const std::size_t firstDigit = at;
+  const std::int64_t limit = negative ? std::int64_t{1} << 31 : (std::int64_t{1} << 31) - 1;
+  std::int64_t value = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+    value = value * 10 + (text[at] - '0');
+    if (value > limit) return std::nullopt;
+  }
+  if (at == firstDigit) return std::nullopt;
+  return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+// Removes the workspace and everything in it for good, with no dialog of any kind. A failure only
+// leaves a line for the debugger: whatever is left of the workspace is used.
+void DeleteWorkspace(const std::wstring& workspace) {
+  std::wstring from = workspace;
+  from.push_back(L'\0');  // c_str() adds the list's second terminator
+  SHFILEOPSTRUCTW operation{};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
+  const int result = ::SHFileOperationW(&operation);
+  if (result == 0) return;
+  wchar_t line[kPathCapacity + 64];
+  const int length = std::swprintf(line, sizeof line / sizeof *line, L"Delete directory '%ls' invalid. Error=%d.",
+                                   workspace.c_str(), result);
+  if (length > 0) ::OutputDebugStringW(line);
+}
+
+// A newer content version in the source makes the workspace go. Without a source version, or with
+// a version file that holds no number, the workspace stays.
+bool SourceVersionIsNewer(const std::wstring& source, const std::wstring& workspace) {
+  const std::wstring sourceVersion = source + L"\\last.version";
+  const std::wstring workspaceVersion = workspace + L"\\last.version";
+  if (source.empty() || !IsFound(sourceVersion)) return false;
+  if (!IsFound(workspaceVersion)) return true;
+  const std::optional<std::int32_t> current = ReadVersionNumber(workspaceVersion);
+  if (!current) return false;
+  const std::optional<std::int32_t> offered = ReadVersionNumber(sourceVersion);
+  return offered && *current < *offered;
+}
+
+// A name that is empty or made only of dots and spaces would address the profiles folder itself
+// or its parent once the system trims the path, and a version change would delete that.
+bool NamesAFolderOfItsOwn(std::wstring_view name) {
+  return name.find_first_not_of(L". ") != std::wstring_view::npos;
+}
+
+}  // namespace
+
+std::wstring SanitizeProfileName(std::wstring_view name) {
+  std::wstring sanitised(name);
+  for (wchar_t& c : sanitised) {
+    if (std::wstring_view(L"<>/\\\":;?*|,=`").find(c) != std::wstring_view::npos) c = L'$';
+  }
+  return sanitised;
+}
+
+std::optional<std::int32_t> ReadVersionNumber(const std::wstring& path) {
+  UniqueKernelHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  char text[1023];
+  DWORD read = 0;
+  if (!::ReadFile(file.Get(), text, sizeof text, &read, nullptr)) return std::nullopt;
+  // The text ends at the first null byte, as a C string would.
+  const std::string_view content(text, read);
+  return ParseVersionNumber(content.substr(0, content.find('\0')));
+}
+
+std::optional<StartScreenWorkspace> PrepareStartScreenWorkspace(const StartScreenInfo& info) {
+  // Without a per-user folder the root would land at the top of the current drive.
+  if (info.userFolder.empty() || !NamesAFolderOfItsOwn(info.profileName)) return std::nullopt;
+  const std::wstring root = info.userFolder + L"\\ss20";
+  const std::wstring profiles = root + L"\\profiles";
+  StartScreenWorkspace result;
+  result.workspace = profiles + L'\\' + SanitizeProfileName(info.profileName);
+  result.parameterFile = result.workspace + L"\\ini.xml";
+  // "last.version" is the longest name used inside the workspace.
+  if (!Fits(result.workspace + L"\\last.version", kPathCapacity)) return std::nullopt;
+  // An empty all-users folder would put the source at the top of the current drive: it counts as
+  // missing, and so does one too long to address.
+  if (!info.commonDataDir.empty()) {
+    const std::wstring source = info.commonDataDir + L"\\ss20\\vmss_files";
+    if (Fits(source + L"\\last.version", kPathCapacity)) result.source = source;
+  }
+
+  if (!FoundOrCreated(root) || !FoundOrCreated(profiles)) return std::nullopt;
+  if (SourceVersionIsNewer(result.source, result.workspace)) DeleteWorkspace(result.workspace);
+  if (!FoundOrCreated(result.workspace)) return std::nullopt;
+  const bool complete = IsFound(result.parameterFile) && IsFound(result.workspace + L"\\ssini.xml");
+  if (!complete && (result.source.empty() || !CopyTree(result.source, result.workspace, false))) {
+    return std::nullopt;
+  }
+  return result;
+}
+
+}  // namespace velmora
