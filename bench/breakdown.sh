@@ -15,7 +15,7 @@ trace=$build/bench/trace
 mkdir -p "$trace"
 
 # Only these functions get relay thunks: tracing every call would slow the start many times over.
-relayed='GetDC;ReleaseDC;LoadLibraryW;SHGetFolderPathW;RegOpenKeyExW;GetPrivateProfileSectionW;WriteFile;ExitProcess'
+relayed='GetDC;ReleaseDC;LoadLibraryW;SHGetFolderPathW;RegOpenKeyExW;GetPrivateProfileSectionW;WriteFile;ExitProcess;CoInitializeEx;CoCreateInstance;CoUninitialize;CreateProcessW'
 debug_key='HKCU\Software\Wine\Debug'
 "$wine" reg add "$debug_key" /v RelayInclude /d "$relayed" /f </dev/null >/dev/null 2>&1
 trap '"$wine" reg delete "$debug_key" /v RelayInclude /f </dev/null >/dev/null 2>&1; stop_wine' EXIT
@@ -28,8 +28,9 @@ traced() {
   begin=${EPOCHREALTIME/./}
   WINEDEBUG=+timestamp,+loaddll,+relay taskset -c 0 "$wine" "$@" </dev/null >/dev/null 2>"$trace/$label-$run.txt"
   end=${EPOCHREALTIME/./}
+  end_start_screens
   echo $(((end - begin) / 1000)) >"$trace/$label-$run.wall"
-  awk -f "$here/timeline.awk" "$trace/$label-$run.txt" >"$trace/$label-$run.steps"
+  awk -v main="$name.dll" -f "$here/timeline.awk" "$trace/$label-$run.txt" >"$trace/$label-$run.steps"
 }
 
 # Median milestone times over the starts of LABEL, with the step from the previous milestone.

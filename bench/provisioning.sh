@@ -55,6 +55,7 @@ starter_ms=() xcopy_ms=()
 for ((round = 0; round <= starts; round++)); do
   forget_user
   s=$(elapsed "$wine" "$name.exe")
+  end_start_screens
   x=$(elapsed "$wine" xcopy /E /I /Q "$(windows_path "$tree")" "$(windows_path "$target")")
   [ -f "$per_user/Velmora 25.2/Group39/item49.dat" ] || { echo "the starter provisioned nothing" >&2; exit 1; }
   # The first round only warms the file cache.

@@ -43,6 +43,15 @@ taskset -c 0 "$wineserver" -p
 # Boots a new prefix, or starts the services of a booted one; nothing here may hold a pipe.
 taskset -c 0 "$build/wine-run" wineboot </dev/null >/dev/null 2>&1
 
+# What the installer puts under C:\ProgramData: the start screen's source folder, so that every
+# start prepares a complete workspace, rewrites the parameter file and starts the start screen.
+all_users="$WINEPREFIX/drive_c/ProgramData/Velmora Sample Works/Velmora 25.2"
+mkdir -p "$all_users" && cp -r "$build/sample-installation/AllUsers/." "$all_users/"
+
+# The sample start screen stays open for a few seconds; ended between starts so that it does not
+# compete with the next start for the processor.
+end_start_screens() { pkill -f vuvevorodidaviz.exe 2>/dev/null || true; }
+
 stop_wine() { "$wineserver" -k 2>/dev/null || true; }
 trap stop_wine EXIT
 trap 'exit 130' INT TERM

@@ -26,6 +26,7 @@ measure() {
   taskset -c 0 /usr/bin/time -f %M -o "$rss_file" "$wine" "$@" </dev/null >/dev/null 2>&1 ||
     { echo "$label failed (exit $?): $*" >&2; exit 1; }
   end=${EPOCHREALTIME/./}
+  end_start_screens
   wall[$label]+=" $((end - begin))"
   peak[$label]+=" $(tail -n 1 "$rss_file")"
 }

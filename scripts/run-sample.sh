@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The run command: installs what is missing, builds the starter and the sample installation, and
 # starts the sample application through the starter under Wine, as a user opening a drawing would,
-# with the sample furniture package. The sample main module prints what the starter prepared for
-# it; afterwards the per-user folder the starter provisioned is listed.
+# with the sample furniture package. The start screen starts beside it (its window is invisible
+# under the build's Wine prefix); the sample main module prints what the starter prepared for it;
+# afterwards the per-user folder the starter provisioned is listed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,6 +15,11 @@ stop_wine() { /usr/lib/wine/wineserver -k 2>/dev/null || true; }
 trap stop_wine EXIT
 
 installation="$PWD/build/mingw/sample-installation"
+# What the installer puts under C:\ProgramData: the start screen's source folder.
+build/mingw/wine-run wineboot </dev/null >/dev/null 2>&1
+all_users="$WINEPREFIX/drive_c/ProgramData/Velmora Sample Works/Velmora 25.2"
+mkdir -p "$all_users" && cp -r "$installation/AllUsers/." "$all_users/"
+
 package="Z:${installation//\//\\}\\Packages\\Furniture\\furniture.package"
 cd "$installation/Bin"
 echo "Starting: velmora.exe \"Sample Drawing.dwg\" -p Sample -g <sample furniture package> $*"

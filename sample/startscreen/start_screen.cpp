@@ -1,0 +1,212 @@
+// The sample start screen: shows the product title, version, user and status line that the starter
+// wrote into the parameter file, and closes itself after a few seconds or when clicked.
+//
+//   vuvevorodidaviz.exe "<parameter file>"
+//
+// Exit codes: 0 after the window closed, 1 when the parameter file cannot be read, 2 when no
+// window can be created; the last two also write one line to the standard output.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <string>
+
+#include "common/com.h"
+#include "common/unique_handle.h"
+
+namespace {
+
+constexpr UINT kCloseAfterMs = 5000;
+constexpr UINT_PTR kCloseTimer = 1;
+constexpr int kWidth = 480;
+constexpr int kHeight = 220;
+constexpr int kBandHeight = 72;
+constexpr int kMargin = 24;
+constexpr COLORREF kBandColor = RGB(30, 70, 120);
+constexpr wchar_t kWindowClass[] = L"VelmoraSampleStartScreen";
+
+struct GdiObjectTraits {
+  using Handle = HGDIOBJ;
+  static Handle Invalid() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { ::DeleteObject(h); }
+};
+using UniqueGdiObject = velmora::UniqueHandle<GdiObjectTraits>;
+
+struct Texts {
+  std::wstring caption, title, version, user, status;
+};
+
+struct Screen {
+  Texts texts;
+  UniqueGdiObject titleFont, textFont;
+};
+
+void PrintLine(const std::wstring& line) {
+  const std::wstring text = line + L"\r\n";
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr,
+                        nullptr);
+  DWORD written = 0;
+  ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+
+// The text of the first element at the path below the root; empty when there is none.
+std::wstring ElementText(IXMLDOMElement* root, const wchar_t* path) {
+  velmora::UniqueBstr query{std::wstring(path)};
+  velmora::ComPtr<IXMLDOMNode> node;
+  if (!query || root->selectSingleNode(query.Get(), node.Put()) != S_OK || !node) return {};
+  velmora::UniqueBstr text;
+  if (FAILED(node->get_text(text.Put()))) return {};
+  return text.Text();
+}
+
+std::wstring Joined(const std::wstring& first, const std::wstring& second) {
+  if (first.empty() || second.empty()) return first + second;
+  return first + L", " + second;
+}
+
+// Reads what the window shows. The caption and the status line fall back to their base texts, so an
+// unfilled template shows something too.
+bool ReadParameterFile(const std::wstring& path, Texts& texts) {
+  const velmora::ScopedComApartment apartment;
+  velmora::ComPtr<IXMLDOMDocument> document;
+  if (velmora::LoadXmlDocument(path, document) != S_OK) return false;
+  velmora::ComPtr<IXMLDOMElement> root;
+  if (document->get_documentElement(root.Put()) != S_OK || !root) return false;
+
+  texts.title = ElementText(root.Get(), L"MainAppParams/Name");
+  texts.caption = ElementText(root.Get(), L"MainAppParams/AppNames/Caption");
+  if (texts.caption.empty()) texts.caption = ElementText(root.Get(), L"MainAppParams/AppNames/StartCaption");
+  if (texts.caption.empty()) texts.caption = texts.title;
+  const std::wstring version = ElementText(root.Get(), L"MainAppParams/Version");
+  if (!version.empty()) texts.version = L"Version " + version;
+  texts.user = Joined(ElementText(root.Get(), L"MainAppParams/UserInfo/UserName"),
+                      ElementText(root.Get(), L"MainAppParams/UserInfo/CompanyName"));
+  texts.status = ElementText(root.Get(), L"MainAppParams/Status/String");
+  if (texts.status.empty()) texts.status = ElementText(root.Get(), L"MainAppParams/Status/StartString");
+  return true;
+}
+
+UniqueGdiObject MakeFont(int points, int weight) {
+  HDC screen = ::GetDC(nullptr);
+  const int height = -::MulDiv(points, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
+  ::ReleaseDC(nullptr, screen);
+  return UniqueGdiObject(::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                       DEFAULT_PITCH | FF_SWISS, L"Segoe UI"));
+}
+
+void DrawLine(HDC dc, const std::wstring& text, RECT box, UINT format) {
+  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box,
+              format | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+}
+
+void Paint(HWND window, const Screen& screen) {
+  PAINTSTRUCT paint{};
+  HDC dc = ::BeginPaint(window, &paint);
+  RECT client{};
+  ::GetClientRect(window, &client);
+  RECT band = client;
+  band.bottom = kBandHeight;
+  ::SetDCBrushColor(dc, kBandColor);
+  ::FillRect(dc, &band, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
+  ::SetBkMode(dc, TRANSPARENT);
+
+  const HGDIOBJ oldFont = ::SelectObject(dc, screen.titleFont.Get());
+  ::SetTextColor(dc, RGB(255, 255, 255));
+  DrawLine(dc, screen.texts.title, {kMargin, 0, client.right - kMargin, kBandHeight}, DT_LEFT | DT_VCENTER);
+
+  ::SelectObject(dc, screen.textFont.Get());
+  ::SetTextColor(dc, RGB(32, 32, 32));
+  DrawLine(dc, screen.texts.version, {kMargin, kBandHeight + 16, client.right - kMargin, kBandHeight + 40}, DT_LEFT);
+  DrawLine(dc, screen.texts.user, {kMargin, kBandHeight + 44, client.right - kMargin, kBandHeight + 68}, DT_LEFT);
+  ::SetTextColor(dc, RGB(96, 96, 96));
+  const RECT footer{kMargin, client.bottom - 40, client.right - kMargin, client.bottom - 16};
+  DrawLine(dc, screen.texts.status, footer, DT_LEFT);
+  DrawLine(dc, L"Click to close", footer, DT_RIGHT);
+  ::SelectObject(dc, oldFont);
+  ::EndPaint(window, &paint);
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_NCCREATE:
+      ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+      break;
+    case WM_PAINT:
+      if (const auto* screen = reinterpret_cast<const Screen*>(::GetWindowLongPtrW(window, GWLP_USERDATA))) {
+        Paint(window, *screen);
+        return 0;
+      }
+      break;
+    case WM_LBUTTONUP:
+    case WM_TIMER:
+      ::DestroyWindow(window);
+      return 0;
+    case WM_DESTROY:
+      ::KillTimer(window, kCloseTimer);
+      ::PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND CreateScreenWindow(HINSTANCE instance, Screen& screen) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszClassName = kWindowClass;
+  if (::RegisterClassExW(&windowClass) == 0) return nullptr;
+
+  RECT workArea{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+  const int left = workArea.left + (workArea.right - workArea.left - kWidth) / 2;
+  const int top = workArea.top + (workArea.bottom - workArea.top - kHeight) / 2;
+  return ::CreateWindowExW(WS_EX_TOPMOST, kWindowClass, screen.texts.caption.c_str(), WS_POPUP | WS_BORDER, left,
+                           top, kWidth, kHeight, nullptr, nullptr, instance, &screen);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  int count = 0;
+  const velmora::UniqueLocalMemory arguments(::CommandLineToArgvW(::GetCommandLineW(), &count));
+  if (!arguments || count != 2) {
+    PrintLine(L"Start screen: no parameter file given (vuvevorodidaviz.exe \"<parameter file>\")");
+    return 1;
+  }
+  const std::wstring path = static_cast<wchar_t**>(arguments.Get())[1];
+
+  Screen screen;
+  if (!ReadParameterFile(path, screen.texts)) {
+    PrintLine(L"Start screen: cannot read " + path);
+    return 1;
+  }
+  screen.titleFont = MakeFont(20, FW_SEMIBOLD);
+  screen.textFont = MakeFont(10, FW_NORMAL);
+
+  HWND window = CreateScreenWindow(instance, screen);
+  if (window == nullptr) {
+    PrintLine(L"Start screen: cannot create a window");
+    return 2;
+  }
+  ::SetTimer(window, kCloseTimer, kCloseAfterMs, nullptr);
+  ::ShowWindow(window, showCommand);
+  ::UpdateWindow(window);
+
+  MSG message{};
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+  return 0;
+}
