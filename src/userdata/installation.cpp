@@ -64,6 +64,7 @@ std::wstring TranslationFilePathOf(const std::wstring& mainModulePath) {
 InstallationNames DeriveInstallationNames(const ProductFacts& product, const std::wstring& moduleSearchPath,
                                           const std::wstring& mainModuleName) {
   InstallationNames names;
+  names.productTitle = product.productTitle;
   names.perUserFolder = UserFolderIn(CSIDL_APPDATA, product, true);
   names.allUsersFolder = UserFolderIn(CSIDL_COMMON_APPDATA, product, false);
   names.productKey = ProductKeyOf(product);
@@ -83,7 +84,7 @@ InstallationNames DeriveInstallationNames(const ProductFacts& product, const std
 bool ReadProvisioningNeeded(const InstallationNames& names, bool registering) {
   std::wstring userDataDir;
   if (const UniqueRegistryKey key = OpenRegistryKey(HKEY_CURRENT_USER, names.productKey, kReadAccess)) {
-    if (!registering) HandleUpgrade(key.Get());
+    if (!registering) HandleUpgrade(key.Get(), names);
     userDataDir = ReadRegistryText(key.Get(), L"UserDataDir").value_or(std::wstring());
   }
   return names.perUserFolder != userDataDir;

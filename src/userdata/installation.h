@@ -24,6 +24,7 @@ struct InstallationNames {
   std::wstring starterFolder;
   std::wstring userConfigFolder;
   std::wstring userSettingsFile;
+  std::wstring productTitle;  // the title of the upgrade question
 };
 
 InstallationNames DeriveInstallationNames(const ProductFacts& product, const std::wstring& moduleSearchPath,

@@ -1,8 +1,153 @@
 #include "userdata/upgrade.h"
 
-namespace velmora {
+#include <optional>
 
-// Not built yet: a start after an upgrade goes on as any other start.
-void HandleUpgrade(HKEY) {}
+#include "common/paths.h"
+#include "common/registry.h"
+#include "common/unique_handle.h"
+#include "localization/translation.h"
+
+namespace velmora {
+namespace {
+
+constexpr wchar_t kMarker[] = L"JustUpgraded";
+constexpr int kKeepButton = IDYES;
+constexpr int kResetButton = IDNO;
+constexpr int kLastBackupNumber = 99;
+
+static_assert(sizeof(TASKDIALOGCONFIG) == 160);
+
+bool IsFile(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The reset template with every "%s" replaced by the folder and "%%" by '%'; nothing when the
+// result would not fit the dialog's 520 characters.
+std::optional<std::wstring> FillResetTemplate(const wchar_t* pattern, const std::wstring& folder) {
+  std::wstring text;
+  for (const wchar_t* c = pattern; *c != L'\0'; ++c) {
+    if (c[0] == L'%' && c[1] == L's') {
+      text += folder;
+      ++c;
+    } else if (c[0] == L'%' && c[1] == L'%') {
+      text += L'%';
+      ++c;
+    } else {
+      text += *c;
+    }
+    if (!Fits(text, UpgradeTexts::kLongCapacity)) return std::nullopt;
+  }
+  return text;
+}
+
+enum class Choice { kNone, kKeep, kReset };
+
+Choice AskUser(const InstallationNames& names, HINSTANCE resources, const UpgradeDialog& dialog) {
+  UpgradeTexts texts;
+  LoadUpgradeTexts(resources, names.translationFilePath, texts);
+  const std::optional<std::wstring> resetChoice = FillResetTemplate(texts.resetTemplate, names.perUserFolder);
+  if (!resetChoice) return Choice::kNone;
+
+  const TASKDIALOG_BUTTON buttons[] = {{kKeepButton, texts.keepChoice}, {kResetButton, resetChoice->c_str()}};
+  TASKDIALOGCONFIG config{};
+  config.cbSize = sizeof(config);
+  config.hInstance = resources;
+  config.dwFlags = TDF_USE_COMMAND_LINKS | TDF_SIZE_TO_CONTENT;
+  config.pszWindowTitle = names.productTitle.c_str();
+  config.pszMainIcon = TD_WARNING_ICON;
+  config.pszMainInstruction = texts.instruction;
+  config.pszContent = texts.content;
+  config.cButtons = 2;
+  config.pButtons = buttons;
+  config.nDefaultButton = kKeepButton;
+
+  int button = 0;
+  if (FAILED(dialog(config, button))) return Choice::kNone;
+  return button == kResetButton ? Choice::kReset : Choice::kKeep;
+}
+
+void MarkProfiles(const std::wstring& productKey) {
+  const std::wstring profilesKey = productKey + L"\\Profiles";
+  if (!Fits(profilesKey, kPathCapacity)) return;
+  const UniqueRegistryKey profiles = OpenRegistryKey(HKEY_CURRENT_USER, profilesKey, kReadAccess);
+  if (!profiles) return;
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[256] = {};
+    DWORD length = 256;
+    if (::RegEnumKeyExW(profiles.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+      break;
+    }
+    HKEY opened = nullptr;
+    if (::RegCreateKeyExW(profiles.Get(), name, 0, nullptr, REG_OPTION_NON_VOLATILE, kFullAccess | KEY_WOW64_64KEY,
+                          nullptr, &opened, nullptr) != ERROR_SUCCESS) {
+      continue;
+    }
+    const UniqueRegistryKey profile(opened);
+    ::RegSetValueExW(profile.Get(), kMarker, 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
+  }
+}
+
+}  // namespace
+
+HRESULT ShowTaskDialog(const TASKDIALOGCONFIG& config, int& button) {
+  return ::TaskDialogIndirect(&config, &button, nullptr, nullptr);
+}
+
+void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resources, const UpgradeDialog& dialog) {
+  BYTE marker[kRegistryValueCapacityBytes];
+  DWORD size = sizeof(marker);
+  if (::RegQueryValueExW(readKey, kMarker, nullptr, nullptr, marker, &size) != ERROR_SUCCESS) return;
+
+  {
+    const UniqueRegistryKey key = OpenRegistryKey(HKEY_CURRENT_USER, names.productKey, kFullAccess);
+    if (!key) return;
+    if (IsFile(names.userSettingsFile)) {
+      switch (AskUser(names, resources, dialog)) {
+        case Choice::kKeep:
+          ::RegSetValueExW(key.Get(), L"UserDataDir", 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(names.perUserFolder.c_str()),
+                           static_cast<DWORD>((names.perUserFolder.size() + 1) * sizeof(wchar_t)));
+          break;
+        case Choice::kReset:
+          BackupFiles(names.userConfigFolder, L"*.cfg", {}, true);
+          break;
+        case Choice::kNone:
+          break;
+      }
+    }
+    ::RegDeleteValueW(key.Get(), kMarker);
+  }
+  MarkProfiles(names.productKey);
+}
+
+bool BackupFiles(const std::wstring& folder, const std::wstring& pattern, const std::wstring& target,
+                 bool removeSources) {
+  // Nothing is relative to an empty folder: backing up "\*.cfg" would read the drive's root.
+  if (folder.empty()) return false;
+  std::wstring backup = target;
+  if (backup.empty()) {
+    for (int number = 1; number <= kLastBackupNumber; ++number) {
+      backup = folder + L"\\BackUpCfg" + static_cast<wchar_t>(L'0' + number / 10) +
+               static_cast<wchar_t>(L'0' + number % 10);
+      if (!Fits(backup, kPathCapacity)) return false;
+      if (::CreateDirectoryW(backup.c_str(), nullptr)) break;
+    }
+  }
+
+  const std::wstring search = folder + L"\\" + pattern;
+  if (!Fits(search, kPathCapacity)) return false;
+  WIN32_FIND_DATAW entry{};
+  const UniqueFindHandle find(::FindFirstFileW(search.c_str(), &entry));
+  if (!find) return false;
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;  // also "." and ".."
+    const std::wstring source = folder + L"\\" + entry.cFileName;
+    const std::wstring copy = backup + L"\\" + entry.cFileName;
+    if (!Fits(source, kPathCapacity) || !Fits(copy, kPathCapacity)) continue;
+    if (::CopyFileW(source.c_str(), copy.c_str(), FALSE) && removeSources) ::DeleteFileW(source.c_str());
+  } while (::FindNextFileW(find.Get(), &entry));
+  return true;
+}
 
 }  // namespace velmora

@@ -1,10 +1,32 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+
+#include "userdata/installation.h"
 
 namespace velmora {
 
-// Asks, after an upgrade, whether to keep or reset the user's custom settings.
-void HandleUpgrade(HKEY productKey);
+// Shows a task dialog and gives the pressed button; the result of TaskDialogIndirect.
+using UpgradeDialog = std::function<HRESULT(const TASKDIALOGCONFIG& config, int& button)>;
+
+// The platform's task dialog (version 6 of the common controls).
+HRESULT ShowTaskDialog(const TASKDIALOGCONFIG& config, int& button);
+
+// After an upgrade (JustUpgraded in the product key, read through readKey) asks whether to keep or
+// reset the custom settings, acts on the answer, clears the marker and marks every stored profile.
+// The texts come from the string table of `resources`.
+void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resources = ::GetModuleHandleW(nullptr),
+                   const UpgradeDialog& dialog = ShowTaskDialog);
+
+// Copies the files of `folder` matching `pattern` into `target` or, when it is empty, into a new
+// folder <folder>\BackUpCfgNN (the lowest free number of 01..99; 99 when none is free), deleting
+// each source whose copy succeeded when `removeSources` is set. False when nothing matched or the
+// names do not fit; a backup folder already made stays, empty.
+bool BackupFiles(const std::wstring& folder, const std::wstring& pattern, const std::wstring& target,
+                 bool removeSources);
 
 }  // namespace velmora

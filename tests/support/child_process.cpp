@@ -40,6 +40,7 @@ std::string ReadWholeFile(const std::wstring& path) {
 struct BoxSearch {
   DWORD processId;
   std::vector<ShownBox>* boxes;
+  int answer;
 };
 
 std::wstring WindowText(HWND window) {
@@ -73,14 +74,18 @@ BOOL CALLBACK AnswerMessageBox(HWND window, LPARAM search) {
   ::EnumChildWindows(window, LongestStaticText, reinterpret_cast<LPARAM>(&box.text));
   boxSearch->boxes->push_back(box);
   ::EnableWindow(window, FALSE);  // answered once, not again on the next round
-  ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  // As the button itself reports a click; a task dialog's command links are such buttons.
+  const HWND button = ::GetDlgItem(window, boxSearch->answer);
+  const int pressed = button != nullptr ? boxSearch->answer : IDOK;
+  ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(pressed, BN_CLICKED), reinterpret_cast<LPARAM>(button));
   return TRUE;
 }
 
 // Waits for the process to end, answering its message boxes meanwhile.
-bool WaitAnsweringBoxes(HANDLE process, DWORD processId, unsigned long timeoutMs, std::vector<ShownBox>& boxes) {
+bool WaitAnsweringBoxes(HANDLE process, DWORD processId, unsigned long timeoutMs, int answer,
+                        std::vector<ShownBox>& boxes) {
   constexpr DWORD kPollMs = 20;
-  BoxSearch search{processId, &boxes};
+  BoxSearch search{processId, &boxes, answer};
   for (unsigned long waited = 0; waited < timeoutMs; waited += kPollMs) {
     if (::WaitForSingleObject(process, kPollMs) == WAIT_OBJECT_0) return true;
     ::EnumWindows(AnswerMessageBox, reinterpret_cast<LPARAM>(&search));
@@ -91,7 +96,7 @@ bool WaitAnsweringBoxes(HANDLE process, DWORD processId, unsigned long timeoutMs
 }  // namespace
 
 ChildResult RunChild(const std::wstring& program, const std::wstring& commandLine,
-                     const std::wstring& workingFolder, unsigned long timeoutMs) {
+                     const std::wstring& workingFolder, unsigned long timeoutMs, int answer) {
   ChildResult result;
   std::wstring outputPath;
   {
@@ -114,7 +119,7 @@ ChildResult RunChild(const std::wstring& program, const std::wstring& commandLin
     UniqueKernelHandle processHandle(process.hProcess);
     UniqueKernelHandle threadHandle(process.hThread);
     result.started = true;
-    if (!WaitAnsweringBoxes(processHandle.Get(), process.dwProcessId, timeoutMs, result.boxes)) {
+    if (!WaitAnsweringBoxes(processHandle.Get(), process.dwProcessId, timeoutMs, answer, result.boxes)) {
       ::TerminateProcess(processHandle.Get(), kTimedOutExitCode);
       ::WaitForSingleObject(processHandle.Get(), INFINITE);
     }

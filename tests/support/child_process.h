@@ -23,8 +23,9 @@ struct ChildResult {
 // Starts a program with exactly this command line (argument 0 included), in the given folder
 // (empty: the caller's), collects its standard output, and waits for it to end, pressing OK on
 // every message box it shows (windows are invisible under the test prefix, so nobody else can).
+// A dialog that has a button with the identifier `answer` gets that button pressed instead.
 ChildResult RunChild(const std::wstring& program, const std::wstring& commandLine,
-                     const std::wstring& workingFolder = {}, unsigned long timeoutMs = 60000);
+                     const std::wstring& workingFolder = {}, unsigned long timeoutMs = 60000, int answer = 1);
 
 // The folder of the running test executable, without a trailing backslash.
 std::wstring TestBinaryFolder();
