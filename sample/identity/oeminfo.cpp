@@ -29,4 +29,9 @@ IOemInfo g_identity{kTable.data()};
 
 }  // namespace
 
-extern "C" __declspec(dllexport) IOemInfo* new_IOemInfo() { return &g_identity; }
+// Brings the application's localization library into the process early, so that even the starter's
+// questions before the application runs are asked in the installation's language.
+extern "C" __declspec(dllexport) IOemInfo* new_IOemInfo() {
+  ::LoadLibraryW(L"strata.dll");
+  return &g_identity;
+}
