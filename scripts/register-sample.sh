@@ -4,16 +4,7 @@
 # removing them. Installs what is missing and builds the sample installation first. Each run ends
 # with exit code 0 whatever the modules answer; the sample module says what it was asked.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-
-scripts/install-tools.sh
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw --target sample_installation >/dev/null
-export WINEPREFIX="$PWD/build/mingw/wineprefix"
-stop_wine() { /usr/lib/wine/wineserver -k 2>/dev/null || true; }
-trap stop_wine EXIT
-
-build/mingw/wine-run wineboot </dev/null >/dev/null 2>&1
+source "$(dirname "$0")/sample-setup.sh"
 cd build/mingw/sample-installation/Bin
 status=0
 for switch in -register -unregister; do

@@ -5,18 +5,10 @@
 # under the build's Wine prefix); the sample main module prints what the starter prepared for it;
 # afterwards the per-user folder the starter provisioned is listed.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-
-scripts/install-tools.sh
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw --target sample_installation >/dev/null
-export WINEPREFIX="$PWD/build/mingw/wineprefix"
-stop_wine() { /usr/lib/wine/wineserver -k 2>/dev/null || true; }
-trap stop_wine EXIT
+source "$(dirname "$0")/sample-setup.sh"
 
 installation="$PWD/build/mingw/sample-installation"
 # What the installer puts under C:\ProgramData: the start screen's source folder.
-build/mingw/wine-run wineboot </dev/null >/dev/null 2>&1
 all_users="$WINEPREFIX/drive_c/ProgramData/Velmora Sample Works/Velmora 25.2"
 mkdir -p "$all_users" && cp -r "$installation/AllUsers/." "$all_users/"
 

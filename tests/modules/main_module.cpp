@@ -12,17 +12,9 @@ namespace {
 
 using velmora::testing::RecordLine;
 
-std::wstring Variable(const wchar_t* name) {
-  const DWORD size = ::GetEnvironmentVariableW(name, nullptr, 0);
-  if (size == 0) return L"<unset>";
-  std::wstring value(size, L'\0');
-  value.resize(::GetEnvironmentVariableW(name, value.data(), size));
-  return value;
-}
-
 void RecordEnvironment() {
   for (const wchar_t* name : {L"PATH", L"VX_WI_DIR_TREE", L"VX_ADD_PATH", L"DEZUVAVARE", L"QT_QPA_PLATFORM_PLUGIN_PATH"}) {
-    RecordLine(std::wstring(L"main:env:") + name + L"=" + Variable(name));
+    RecordLine(std::wstring(L"main:env:") + name + L"=" + velmora::testing::EnvironmentText(name));
   }
 }
 

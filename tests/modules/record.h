@@ -55,6 +55,15 @@ inline std::wstring IniText(const std::wstring& file, const wchar_t* section, co
   return value;
 }
 
+// The value of an environment variable, or "<unset>".
+inline std::wstring EnvironmentText(const wchar_t* name) {
+  const DWORD size = ::GetEnvironmentVariableW(name, nullptr, 0);
+  if (size == 0) return L"<unset>";
+  std::wstring value(size, L'\0');
+  value.resize(::GetEnvironmentVariableW(name, value.data(), size));
+  return value;
+}
+
 inline std::wstring ThreadLabel() { return std::to_wstring(::GetCurrentThreadId()); }
 
 template <typename Entry>
