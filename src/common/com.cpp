@@ -12,6 +12,15 @@ HRESULT UniqueVariant::ToText(std::wstring& text) {
   return S_OK;
 }
 
+HRESULT CreateXmlDocument(ComPtr<IXMLDOMDocument>& document) {
+  HRESULT status = ::CoCreateInstance(kDomDocumentClass, nullptr, CLSCTX_ALL, kXmlDomDocumentInterface,
+                                      reinterpret_cast<void**>(document.Put()));
+  if (FAILED(status)) return status;
+  if (!document) return E_NOINTERFACE;
+  // Asynchronous loading (the default) may return before the file is read.
+  return document->put_async(VARIANT_FALSE);
+}
+
 HRESULT LoadXmlDocument(const std::wstring& path, ComPtr<IXMLDOMDocument>& document) {
   document.Reset();
   UniqueBstr pathText(path);
@@ -20,12 +29,7 @@ HRESULT LoadXmlDocument(const std::wstring& path, ComPtr<IXMLDOMDocument>& docum
   source.SetText(std::move(pathText));
 
   ComPtr<IXMLDOMDocument> created;
-  HRESULT status = ::CoCreateInstance(kDomDocumentClass, nullptr, CLSCTX_ALL, kXmlDomDocumentInterface,
-                                      reinterpret_cast<void**>(created.Put()));
-  if (FAILED(status)) return status;
-  if (!created) return E_NOINTERFACE;
-  // Asynchronous loading (the default) may return before the file is read.
-  status = created->put_async(VARIANT_FALSE);
+  HRESULT status = CreateXmlDocument(created);
   if (FAILED(status)) return status;
 
   VARIANT_BOOL loaded = VARIANT_FALSE;

@@ -151,6 +151,9 @@ inline constexpr CLSID kDomDocumentClass = {
 inline constexpr IID kXmlDomDocumentInterface = {
     0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
+// A new document that loads synchronously; the creation's status otherwise.
+HRESULT CreateXmlDocument(ComPtr<IXMLDOMDocument>& document);
+
 // Creates a document that loads synchronously and loads the file into it. S_OK when the file was
 // loaded; S_FALSE when the document exists but the file could not be read or parsed (the document
 // is kept, empty); else the failure that left no document. Needs COM on the calling thread.

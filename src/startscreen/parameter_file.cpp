@@ -108,12 +108,7 @@ void ReportParseError(IXMLDOMDocument& document, const std::wstring& parameterFi
 HRESULT UpdateParameterFile(const StartScreenInfo& info, const std::wstring& parameterFile,
                             const std::wstring& workspace) {
   ComPtr<IXMLDOMDocument> document;
-  HRESULT status = ::CoCreateInstance(kDomDocumentClass, nullptr, CLSCTX_ALL, kXmlDomDocumentInterface,
-                                      reinterpret_cast<void**>(document.Put()));
-  if (FAILED(status)) return status;
-  if (!document) return E_NOINTERFACE;
-  // Asynchronous loading (the class default) may return before the file is read.
-  status = document->put_async(VARIANT_FALSE);
+  HRESULT status = CreateXmlDocument(document);
   if (FAILED(status)) return status;
 
   UniqueBstr pathText(parameterFile);
