@@ -4,6 +4,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace velmora {
@@ -40,12 +41,58 @@ std::optional<std::wstring> ModuleFileName(void* module, std::size_t capacity) {
   return buffer;
 }
 
+namespace {
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+bool IsAbsoluteFolder(std::wstring_view folder) {
+  if (folder.size() >= 3 && IsDriveLetter(folder[0]) && folder[1] == L':' && IsSeparator(folder[2])) return true;
+  return folder.size() >= 3 && IsSeparator(folder[0]) && IsSeparator(folder[1]) && !IsSeparator(folder[2]);
+}
+
+bool IsDotsAndSpacesOnly(std::wstring_view segment) {
+  return !segment.empty() && segment.find_first_not_of(L". ") == std::wstring_view::npos;
+}
+
+}  // namespace
+
+bool StaysBelowRoot(std::wstring_view relativePath) {
+  if (relativePath.empty()) return true;
+  if (IsSeparator(relativePath.front()) || relativePath.find(L':') != std::wstring_view::npos) return false;
+  std::size_t start = 0;
+  while (start <= relativePath.size()) {
+    std::size_t end = start;
+    while (end < relativePath.size() && !IsSeparator(relativePath[end])) ++end;
+    if (IsDotsAndSpacesOnly(relativePath.substr(start, end - start))) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+std::wstring AbsoluteFoldersOnly(std::wstring_view folders) {
+  std::wstring kept;
+  std::size_t start = 0;
+  while (start <= folders.size()) {
+    const std::size_t end = std::min(folders.find(L';', start), folders.size());
+    const std::wstring_view folder = folders.substr(start, end - start);
+    if (IsAbsoluteFolder(folder)) {
+      if (!kept.empty()) kept += L';';
+      kept += folder;
+    }
+    start = end + 1;
+  }
+  return kept;
+}
+
 std::optional<std::wstring> SearchAlongPath(const std::wstring& folders, const std::wstring& fileName,
                                             std::size_t capacity) {
+  const std::wstring searched = AbsoluteFoldersOnly(folders);
   // An empty list would make the platform search its default places.
-  if (folders.empty() || fileName.empty()) return std::nullopt;
+  if (searched.empty() || fileName.empty()) return std::nullopt;
   std::wstring buffer(capacity, L'\0');
-  const DWORD length = ::SearchPathW(folders.c_str(), fileName.c_str(), nullptr,
+  const DWORD length = ::SearchPathW(searched.c_str(), fileName.c_str(), nullptr,
                                      static_cast<DWORD>(capacity), buffer.data(), nullptr);
   if (length == 0 || length >= capacity) return std::nullopt;
   buffer.resize(length);

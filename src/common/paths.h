@@ -32,12 +32,23 @@ std::wstring WithExtension(std::wstring_view path, std::wstring_view extension);
 // The full path of a module of this process, or nothing when it is longer than the capacity.
 std::optional<std::wstring> ModuleFileName(void* module, std::size_t capacity);
 
-// Looks a file name up in the folders of a ';'-separated list only, no default extension. Gives
-// the full path when it is found and fits the capacity.
+// Looks a file name up in the absolute folders of a ';'-separated list only, no default
+// extension. Gives the full path when it is found and fits the capacity.
 std::optional<std::wstring> SearchAlongPath(const std::wstring& folders, const std::wstring& fileName,
                                             std::size_t capacity);
 
 bool Exists(const std::wstring& path);
+
+// True when the relative path, joined below a root with a backslash, names the root or something
+// below it: no segment (between '\' or '/') made only of dots and spaces, which the platform
+// reads as the folder itself or its parent once it trims them; no leading separator (the top of
+// a drive, or a network share); no ':' (a drive or a stream). The empty path names the root.
+bool StaysBelowRoot(std::wstring_view relativePath);
+
+// The elements of a ';'-separated folder list that name a folder by its full path (a drive
+// letter and a backslash, or a network share), in order. An empty or relative element would make
+// a lookup search the current folder, which may be that of an opened drawing.
+std::wstring AbsoluteFoldersOnly(std::wstring_view folders);
 
 // The value of an environment variable read whole, or nothing when it is not set.
 std::optional<std::wstring> EnvironmentValue(const wchar_t* name);
