@@ -67,10 +67,28 @@ std::wstring MainModuleName(const std::wstring& starterPath, std::wstring_view b
   return FittedOrEmpty(std::wstring(builtin), kPathCapacity);
 }
 
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
 }  // namespace
+
+bool HasOnlyPlainInserts(std::wstring_view text) {
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (text[at] != L'%' || ++at >= text.size() || !IsDigit(text[at])) continue;
+    // The formatter reads at most two digits as the insert's number.
+    if (at + 1 < text.size() && IsDigit(text[at + 1])) ++at;
+    if (at + 1 >= text.size() || text[at + 1] != L'!') continue;
+    const std::size_t close = text.find(L'!', at + 2);
+    if (close == std::wstring_view::npos || text.substr(at + 2, close - at - 2) != L"s") return false;
+    at = close;
+  }
+  return true;
+}
 
 std::wstring ExpandPlaceholders(const std::wstring& text, const PlaceholderValues& values) {
   // The formatter takes the inserts as an array of pointer-sized values.
+  // Any other specification would make the formatter read an insert as a number or a further
+  // argument, or write through it.
+  if (!HasOnlyPlainInserts(text)) return {};
   static const wchar_t kNoValue[] = L"";
   std::array<DWORD_PTR, kHighestInsert> inserts{};
   inserts.fill(reinterpret_cast<DWORD_PTR>(kNoValue));

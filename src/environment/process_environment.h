@@ -33,9 +33,14 @@ using PlaceholderValues = std::array<std::wstring, 8>;
 PreparedEnvironment PrepareEnvironment(HMODULE starter, const BuiltinStrings& builtins);
 
 // Expands %1..%8 and the other escapes of the platform's message formatting. Inserts %9 to %99
-// expand to empty text; a text the formatter refuses, or whose expansion would not fit 8320
-// characters, expands to empty text.
+// expand to empty text; a text the formatter refuses, one that gives an insert a format
+// specification other than "!s!", or whose expansion would not fit 8320 characters, expands to
+// empty text.
 std::wstring ExpandPlaceholders(const std::wstring& text, const PlaceholderValues& values);
+
+// True when every insert of the text is plain (%N) or carries the plain string specification
+// (%N!s!); "%%" escapes the percent sign.
+bool HasOnlyPlainInserts(std::wstring_view text);
 
 // The template, or the settings file's Path in its place, with the optional prefix and suffix.
 std::wstring ComposeSearchPath(const std::wstring& templateText, const std::wstring& path,
