@@ -20,6 +20,9 @@ std::wstring KnownFolder(int csidl) {
 
 std::wstring UserFolderIn(int csidl, const ProductFacts& product, bool createMissing) {
   if (product.companyName.empty() || product.productTitle.empty()) return {};
+  // The identity module's names become folders below the application-data folder and must stay
+  // there: ".." or a drive would put the user's data, and its removal, elsewhere.
+  if (!StaysBelowRoot(product.companyName) || !StaysBelowRoot(product.productTitle)) return {};
   const std::wstring base = KnownFolder(csidl);
   if (base.empty()) return {};
   return UserFolderUnder(base, product.companyName, product.productTitle, createMissing);

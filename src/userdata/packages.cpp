@@ -32,7 +32,7 @@ bool DerivePackageNames(const std::wstring& packageFile, const std::wstring& per
   const std::wstring packageName = fileName.substr(0, fileName.rfind(L'.'));
   // Without a name the package would have no folder of its own: its copies would mix with the
   // per-user folder's.
-  if (packageName.empty()) return false;
+  if (packageName.empty() || !StaysBelowRoot(packageName)) return false;
   names.folder = CutAtLastBackslash(packageFile);
   names.destinationRoot = perUserFolder;
   if (names.destinationRoot.back() != L'\\') names.destinationRoot += L'\\';
@@ -97,7 +97,8 @@ long FindCopyListName(IXMLDOMElement& root, std::wstring& fileName) {
     if (const long result = ReadAttributeText(*entry.Get(), L"FileType", fileType); result != 0) return result;
     if (fileType == L"INI") {
       if (const long result = ReadAttributeText(*entry.Get(), L"FileName", fileName); result != 0) return result;
-      return Fits(fileName, kPathCapacity) ? 0 : 1;
+      // The copy list belongs to the package: a name that leaves its folder makes it invalid.
+      return Fits(fileName, kPathCapacity) && StaysBelowRoot(fileName) ? 0 : 1;
     }
   }
 }

@@ -1,5 +1,6 @@
 #include "userdata/provisioning.h"
 
+#include "common/paths.h"
 #include "common/registry.h"
 #include "userdata/packages.h"
 #include "userdata/tree_copy.h"
@@ -11,6 +12,8 @@ void ApplyCopyList(const std::vector<SectionEntry>& copyList, const std::wstring
   // Nothing is ever put relative to an empty root: it would land at the top of the current drive.
   if (sourceRoot.empty() || destinationRoot.empty()) return;
   for (const SectionEntry& entry : copyList) {
+    // An entry that leaves its roots would copy, or in remove mode delete, elsewhere.
+    if (!StaysBelowRoot(entry.name) || !StaysBelowRoot(entry.value)) continue;
     const std::wstring source = sourceRoot + L'\\' + entry.name;
     const std::wstring destination = entry.value.empty() ? destinationRoot : destinationRoot + L'\\' + entry.value;
     // The tree copy creates only the folders below its destination.
