@@ -29,6 +29,13 @@ bool IsDotEntry(const wchar_t* name) {
   return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
 }
 
+// A junction or symbolic link to a folder may lead back into the tree (or anywhere else): the walk
+// never follows one, so it ends, and it never copies or deletes outside the tree it was given.
+bool IsFolderLink(const WIN32_FIND_DATAW& entry) {
+  constexpr DWORD kLinkedFolder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  return (entry.dwFileAttributes & kLinkedFolder) == kLinkedFolder;
+}
+
 // One walk of a source folder. A destination known to be new holds nothing yet, so its entries
 // need no existence test or comparison: a first copy does no more than a plain copy would.
 class TreeWalk {
@@ -53,6 +60,7 @@ class TreeWalk {
     // ".bak" companions must fit too, so that a backup is never written under a cut name.
     if (!Fits(source, kPathCapacity) || !Fits(destination + L".bak", kPathCapacity)) return;
     const bool exists = !destinationIsNew && Exists(destination);
+    if (IsFolderLink(entry)) return;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       VisitFolder(source, destination, exists);
     } else if (exists) {
@@ -75,8 +83,9 @@ class TreeWalk {
     const bool same = SameFile(source, destination);
     if (remove_) {
       if (same) ::DeleteFileW(destination.c_str());
-    } else if (!same) {
-      ::CopyFileW(destination.c_str(), (destination + L".bak").c_str(), FALSE);
+    } else if (!same && ::CopyFileW(destination.c_str(), (destination + L".bak").c_str(), FALSE)) {
+      // Replaced only once the user's content is safe in the ".bak": a ".bak" that is a folder,
+      // locked or read-only leaves the file as it is.
       ::CopyFileW(source.c_str(), destination.c_str(), FALSE);
     }
   }
