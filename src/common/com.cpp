@@ -12,30 +12,68 @@ HRESULT UniqueVariant::ToText(std::wstring& text) {
   return S_OK;
 }
 
-HRESULT CreateXmlDocument(ComPtr<IXMLDOMDocument>& document) {
-  HRESULT status = ::CoCreateInstance(kDomDocumentClass, nullptr, CLSCTX_ALL, kXmlDomDocumentInterface,
-                                      reinterpret_cast<void**>(document.Put()));
+namespace {
+
+// Windows' document service resolves external entities and DTDs and validates by default.
+HRESULT KeepToTheFile(IXMLDOMDocument& document) {
+  HRESULT status = document.put_resolveExternals(VARIANT_FALSE);
   if (FAILED(status)) return status;
-  if (!document) return E_NOINTERFACE;
-  // Asynchronous loading (the default) may return before the file is read.
-  return document->put_async(VARIANT_FALSE);
+  status = document.put_validateOnParse(VARIANT_FALSE);
+  if (FAILED(status)) return status;
+  ComPtr<IXMLDOMDocument2> document2;
+  status = document.QueryInterface(kXmlDomDocument2Interface, reinterpret_cast<void**>(document2.Put()));
+  if (FAILED(status)) return status;
+  const UniqueBstr name(L"ProhibitDTD");
+  if (!name) return E_OUTOFMEMORY;
+  VARIANT prohibit;
+  ::VariantInit(&prohibit);
+  V_VT(&prohibit) = VT_BOOL;
+  V_BOOL(&prohibit) = VARIANT_TRUE;
+  return document2->setProperty(name.Get(), prohibit);
 }
 
-HRESULT LoadXmlDocument(const std::wstring& path, ComPtr<IXMLDOMDocument>& document) {
-  document.Reset();
+bool DeclaresDocumentType(IXMLDOMDocument& document) {
+  ComPtr<IXMLDOMDocumentType> type;
+  return SUCCEEDED(document.get_doctype(type.Put())) && type;
+}
+
+}  // namespace
+
+HRESULT CreateXmlDocument(ComPtr<IXMLDOMDocument>& document) {
+  ComPtr<IXMLDOMDocument> created;
+  HRESULT status = ::CoCreateInstance(kDomDocumentClass, nullptr, CLSCTX_ALL, kXmlDomDocumentInterface,
+                                      reinterpret_cast<void**>(created.Put()));
+  if (FAILED(status)) return status;
+  if (!created) return E_NOINTERFACE;
+  // Asynchronous loading (the default) may return before the file is read.
+  status = created->put_async(VARIANT_FALSE);
+  if (FAILED(status)) return status;
+  status = KeepToTheFile(*created.Get());
+  if (FAILED(status)) return status;
+  document = std::move(created);
+  return S_OK;
+}
+
+HRESULT LoadXmlFile(IXMLDOMDocument& document, const std::wstring& path) {
   UniqueBstr pathText(path);
   if (!pathText) return E_OUTOFMEMORY;
   UniqueVariant source;
   source.SetText(std::move(pathText));
-
-  ComPtr<IXMLDOMDocument> created;
-  HRESULT status = CreateXmlDocument(created);
-  if (FAILED(status)) return status;
-
   VARIANT_BOOL loaded = VARIANT_FALSE;
-  status = created->load(source.Get(), &loaded);
+  const HRESULT status = document.load(source.Get(), &loaded);
+  if (status != S_OK && loaded != VARIANT_TRUE) return S_FALSE;
+  return DeclaresDocumentType(document) ? S_FALSE : S_OK;
+}
+
+HRESULT LoadXmlDocument(const std::wstring& path, ComPtr<IXMLDOMDocument>& document) {
+  document.Reset();
+  ComPtr<IXMLDOMDocument> created;
+  const HRESULT status = CreateXmlDocument(created);
+  if (FAILED(status)) return status;
+  const HRESULT loaded = LoadXmlFile(*created.Get(), path);
+  if (FAILED(loaded)) return loaded;
   document = std::move(created);
-  return status == S_OK || loaded == VARIANT_TRUE ? S_OK : S_FALSE;
+  return loaded;
 }
 
 }  // namespace velmora

@@ -111,36 +111,34 @@ HRESULT UpdateParameterFile(const StartScreenInfo& info, const std::wstring& par
   HRESULT status = CreateXmlDocument(document);
   if (FAILED(status)) return status;
 
-  UniqueBstr pathText(parameterFile);
-  if (!pathText) return E_OUTOFMEMORY;
-  UniqueVariant path;
-  path.SetText(std::move(pathText));
-
-  VARIANT_BOOL loaded = VARIANT_FALSE;
-  status = document->load(path.Get(), &loaded);
-  if (status != S_OK && loaded != VARIANT_TRUE) {
+  HRESULT loaded = LoadXmlFile(*document.Get(), parameterFile);
+  if (FAILED(loaded)) return loaded;
+  if (loaded != S_OK) {
     // A file that does not load is replaced by the template, without a backup.
     const std::wstring templateFile = info.commonDataDir + L"\\ss20\\vmss_files\\ini.xml";
     if (info.commonDataDir.empty() || !Fits(templateFile, kPathCapacity) ||
         !::CopyFileW(templateFile.c_str(), parameterFile.c_str(), FALSE)) {
       return E_FAIL;
     }
-    loaded = VARIANT_FALSE;
-    status = document->load(path.Get(), &loaded);
-    if (status != S_OK) return status;
+    loaded = LoadXmlFile(*document.Get(), parameterFile);
+    if (FAILED(loaded)) return loaded;
   }
 
   ComPtr<IXMLDOMElement> root;
   status = document->get_documentElement(root.Put());
   if (status != S_OK) return status;
   if (!root) return E_POINTER;
-  if (loaded != VARIANT_TRUE) {
+  if (loaded != S_OK) {
     ReportParseError(*document.Get(), parameterFile);
     return E_FAIL;
   }
 
   status = WriteRows(*root.Get(), info, workspace);
   if (status != S_OK) return status;
+  UniqueBstr pathText(parameterFile);
+  if (!pathText) return E_OUTOFMEMORY;
+  UniqueVariant path;
+  path.SetText(std::move(pathText));
   return document->save(path.Get());
 }
 
