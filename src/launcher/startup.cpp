@@ -13,6 +13,7 @@
 #include "registration/module_registration.h"
 #include "startscreen/start_screen.h"
 #include "userdata/installation.h"
+#include "userdata/per_user_lock.h"
 #include "userdata/platform_choice.h"
 #include "userdata/provisioning.h"
 
@@ -51,6 +52,21 @@ StartScreenInfo DescribeStartScreen(const ProductIdentity& identity, const Insta
   return info;
 }
 
+// The upgrade question, provisioning, the package and the start screen's workspace change the
+// user's folders and product key; two starts at once must not interleave them. Gives the start
+// screen's thread identifier, 0 when none was started.
+std::uint32_t PreparePerUserState(const ProductIdentity& identity, const std::wstring& settingsFile,
+                                  const InstallationNames& names, const Options& options, bool unregistering) {
+  const PerUserLock lock(names.perUserFolder);
+  if (!lock.Held()) return 0;
+  const bool provisioningNeeded = !unregistering && ReadProvisioningNeeded(names, false);
+  const std::uint32_t startScreenThreadId =
+      unregistering ? 0 : LaunchStartScreen(DescribeStartScreen(identity, names, options));
+  if (provisioningNeeded || unregistering) ProvisionUserData(settingsFile, names, unregistering);
+  ApplyPackageOption(options.g, names, unregistering);
+  return startScreenThreadId;
+}
+
 }  // namespace
 
 int RunStarter(HINSTANCE starter, int showCommand) {
@@ -80,21 +96,13 @@ int RunStarter(HINSTANCE starter, int showCommand) {
 
   const Options options = ParseOptions(*commandLineText);
 
-  const bool provisioningNeeded =
-      !switches.unregisterModules && ReadProvisioningNeeded(names, switches.registerModules);
-
   if (switches.registerModules) {
     RegisterModules(environment.settingsFile, environment.moduleSearchPath, switches.unregisterModules);
     return kRegistrationExitCode;
   }
 
   const std::uint32_t startScreenThreadId =
-      switches.unregisterModules ? 0 : LaunchStartScreen(DescribeStartScreen(*identity, names, options));
-
-  if (provisioningNeeded || switches.unregisterModules) {
-    ProvisionUserData(environment.settingsFile, names, switches.unregisterModules);
-  }
-  ApplyPackageOption(options.g, names, switches.unregisterModules);
+      PreparePerUserState(*identity, environment.settingsFile, names, options, switches.unregisterModules);
 
   if (switches.unregisterModules) {
     RegisterModules(environment.settingsFile, environment.moduleSearchPath, true);
