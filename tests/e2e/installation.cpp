@@ -123,6 +123,10 @@ std::wstring Installation::AwaitRecordedValue(const std::wstring& prefix) const 
   return RecordedValue(prefix);
 }
 
+void Installation::ForgetProvisioning() const {
+  ::RegDeleteKeyValueW(HKEY_CURRENT_USER, (L"SOFTWARE\\" + company_ + L"\\Velmora\\25.2").c_str(), L"UserDataDir");
+}
+
 std::wstring Installation::AllUsersFolder() const {
   wchar_t common[MAX_PATH] = {};
   ::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common);

@@ -48,6 +48,9 @@ class Installation {
   // few seconds at most; its value, or "<none>".
   std::wstring AwaitRecordedValue(const std::wstring& prefix) const;
 
+  // Deletes the record of the default user data, so that the next start provisions again.
+  void ForgetProvisioning() const;
+
   // The per-user folder the starter derives for this installation's company and product title.
   std::wstring PerUserFolder(const std::wstring& productTitle = L"Velmora 25.2") const;
   // The all-users folder, C:\ProgramData\<company>\Velmora 25.2; created by the test when needed.

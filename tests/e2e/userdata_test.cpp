@@ -50,8 +50,7 @@ TEST(UserData, FirstStartCopiesTheDefaultsOnceAndRecordsIt) {
   EXPECT_FALSE(IsFile(user + L"\\Drawing\\Templates\\A3.dwt.bak"));
 
   // Forgotten: the default comes back and the user's version is kept beside it.
-  ::RegDeleteKeyValueW(HKEY_CURRENT_USER, (L"SOFTWARE\\" + installation.Company() + L"\\Velmora\\25.2").c_str(),
-                       L"UserDataDir");
+  installation.ForgetProvisioning();
   installation.Run();
   EXPECT_EQ(ReadBytes(user + L"\\Drawing\\Templates\\A3.dwt"), "template");
   EXPECT_EQ(ReadBytes(user + L"\\Drawing\\Templates\\A3.dwt.bak"), "edited by the user");

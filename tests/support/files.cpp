@@ -3,8 +3,57 @@
 #include <windows.h>
 
 #include "common/unique_handle.h"
+#include "support/child_process.h"
 
 namespace velmora::testing {
+namespace {
+
+constexpr DWORD kLinkedFolder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+
+bool IsFolderLink(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kLinkedFolder) == kLinkedFolder;
+}
+
+// The host's name of a Windows path when running under Wine; empty on Windows.
+std::wstring HostPath(const std::wstring& path) {
+  using UnixFileName = char*(CDECL*)(const wchar_t*);
+  const auto unixFileName = reinterpret_cast<UnixFileName>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (unixFileName == nullptr) return {};
+  char* name = unixFileName(path.c_str());
+  if (name == nullptr) return {};
+  const std::wstring hostPath = Wide(name);
+  ::HeapFree(::GetProcessHeap(), 0, name);
+  return hostPath;
+}
+
+void RunHostCommand(const wchar_t* program, const std::wstring& arguments) {
+  RunChild(std::wstring(L"Z:\\bin\\") + program, std::wstring(program) + L" " + arguments);
+}
+
+}  // namespace
+
+bool CreateFolderLink(const std::wstring& link, const std::wstring& target) {
+  const std::wstring hostLink = HostPath(link);
+  if (hostLink.empty()) {
+    ::CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                          SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+  } else {
+    RunHostCommand(L"ln", L"-s \"" + HostPath(target) + L"\" \"" + hostLink + L"\"");
+  }
+  return IsFolderLink(link);
+}
+
+bool RemoveFolderLink(const std::wstring& link) {
+  const std::wstring hostLink = HostPath(link);
+  if (hostLink.empty()) {
+    ::RemoveDirectoryW(link.c_str());
+  } else {
+    RunHostCommand(L"rm", L"-f \"" + hostLink + L"\"");
+  }
+  return !FileExists(link);
+}
 
 void RemoveTree(const std::wstring& folder) {
   WIN32_FIND_DATAW entry{};
@@ -14,6 +63,8 @@ void RemoveTree(const std::wstring& folder) {
       const std::wstring name = entry.cFileName;
       const std::wstring path = folder + L"\\" + name;
       if (name == L"." || name == L"..") {
+      } else if ((entry.dwFileAttributes & kLinkedFolder) == kLinkedFolder) {
+        RemoveFolderLink(path);
       } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(path);
       } else {

@@ -4,8 +4,14 @@
 
 namespace velmora::testing {
 
-// Removes a folder and everything in it.
+// Removes a folder and everything in it; folder links in it are removed, never followed.
 void RemoveTree(const std::wstring& folder);
+
+// Makes `link` a symbolic link to the folder `target`, and removes such a link again. Under Wine,
+// whose links are the host's and cannot be made or removed through the Windows calls, the host's
+// ln and rm do it. True when the link exists afterwards (is gone afterwards).
+bool CreateFolderLink(const std::wstring& link, const std::wstring& target);
+bool RemoveFolderLink(const std::wstring& link);
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+
+#include "userdata/per_user_lock.h"
 
 #include "unit_fixtures.h"
 
@@ -120,6 +123,29 @@ TEST(ReadProvisioningNeeded, ComparesThePerUserFolderWithTheStoredUserDataDir) {
       EXPECT_EQ(ReadProvisioningNeeded(names, registering), c.needed) << Utf8(c.label) << registering;
     }
   }
+}
+
+TEST(PerUserLock, IsHeldByOneStartAtATimeAndWaitedForOnlyAsLongAsAllowed) {
+  const std::wstring folder = L"C:\\Users\\u\\AppData\\Roaming\\" + testing::UniqueName(L"Lock-");
+  EXPECT_EQ(PerUserLockName(folder), PerUserLockName(folder));
+  EXPECT_NE(PerUserLockName(folder), PerUserLockName(folder + L"x"));
+  EXPECT_LE(PerUserLockName(std::wstring(2000, L'x')).size(), static_cast<std::size_t>(MAX_PATH));
+
+  HANDLE taken = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread other([&] {
+    const PerUserLock lock(folder);
+    ::SetEvent(taken);
+    ::WaitForSingleObject(done, INFINITE);
+  });
+  ::WaitForSingleObject(taken, INFINITE);
+  EXPECT_FALSE(PerUserLock(folder, 50).Held());
+  EXPECT_TRUE(PerUserLock(folder + L"\\other", 50).Held());
+  ::SetEvent(done);
+  other.join();
+  EXPECT_TRUE(PerUserLock(folder, 50).Held());
+  ::CloseHandle(taken);
+  ::CloseHandle(done);
 }
 
 }  // namespace

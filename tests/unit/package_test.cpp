@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "common/com.h"
 #include "common/paths.h"
 #include "common/registry.h"
 #include "unit_fixtures.h"
@@ -221,6 +222,30 @@ TEST(ApplyPackage, LeavesTheThreadsComStateAsItFoundIt) {
       EXPECT_EQ(type, c.type) << c.label;
     }
     EXPECT_EQ(afterwards, S_OK) << c.label;
+  }
+}
+
+// The document a package is read with resolves nothing outside its file and validates nothing.
+TEST(LoadXmlDocument, GivesADocumentThatResolvesNoExternalsValidatesNothingAndProhibitsDtds) {
+  const TempFolder folder;
+  ASSERT_TRUE(WriteBytes(folder / L"a.xml", "<a/>"));
+  const ScopedComApartment apartment;
+  ComPtr<IXMLDOMDocument> document;
+  ASSERT_EQ(LoadXmlDocument(folder / L"a.xml", document), S_OK);
+  VARIANT_BOOL resolves = VARIANT_TRUE;
+  VARIANT_BOOL validates = VARIANT_TRUE;
+  EXPECT_EQ(document->get_resolveExternals(&resolves), S_OK);
+  EXPECT_EQ(resolves, VARIANT_FALSE);
+  EXPECT_EQ(document->get_validateOnParse(&validates), S_OK);
+  EXPECT_EQ(validates, VARIANT_FALSE);
+  ComPtr<IXMLDOMDocument2> document2;
+  ASSERT_EQ(document->QueryInterface(kXmlDomDocument2Interface, reinterpret_cast<void**>(document2.Put())), S_OK);
+  const UniqueBstr name(L"ProhibitDTD");
+  UniqueVariant prohibits;
+  // Wine's document service accepts the property but cannot read it back.
+  if (document2->getProperty(name.Get(), prohibits.Put()) == S_OK) {
+    EXPECT_EQ(V_VT(&prohibits.Get()), VT_BOOL);
+    EXPECT_EQ(V_BOOL(&prohibits.Get()), VARIANT_TRUE);
   }
 }
 

@@ -37,6 +37,28 @@ TEST(ExpandPlaceholders, KeepsInsertedTextAsItIsAndRefusesAnExpansionOverTheBuff
   EXPECT_EQ(ExpandPlaceholders(L"%1;%1", values), L"");
 }
 
+TEST(ExpandPlaceholders, RefusesEveryInsertSpecificationButAPlainString) {
+  const struct {
+    std::wstring text;
+    std::wstring expected;
+  } cases[] = {
+      {L"%1!s!;%12!s!", L"v1;"},
+      {L"%%1!n!;%%9!d!", L"%1!n!;%9!d!"},  // escaped: plain text, not inserts
+      {L"%1;%n%t", L"v1;\r\n\t"},
+      {L"%9!n!", L""},  // writes through the insert
+      {L"%1!d!", L""},
+      {L"%1!x!", L""},
+      {L"%1!S!", L""},
+      {L"%1!ls!", L""},
+      {L"%1!10s!", L""},
+      {L"%1!*s!", L""},  // width and precision taken from the following inserts
+      {L"%99!.*s!", L""},
+      {L"%2;%1!s", L""},  // unterminated
+      {L"%1!!", L""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ExpandPlaceholders(c.text, kValues), c.expected) << ::testing::PrintToString(c.text);
+}
+
 TEST(ComposeSearchPath, PathAloneWinsElsePrefixAndSuffixSurroundTheTemplate) {
   const struct {
     const wchar_t* path;

@@ -213,6 +213,8 @@ TEST(WriteStartScreenParams, WritesAllSixteenRowsFromTheBaseTextsAtEveryStart) {
 
 TEST(WriteStartScreenParams, ReplacesAFileThatDoesNotLoadByTheTemplateAndSavesNothingWhenAnElementIsMissing) {
   const std::string broken = "<StartScreen><MainAppParams>";
+  std::string declared = ParameterXml(true);
+  declared.insert(declared.find("<StartScreen>"), "<!DOCTYPE StartScreen SYSTEM \"ini.dtd\">");
   const struct {
     const char* label;
     std::optional<std::string> file;       // nullopt: no parameter file
@@ -225,6 +227,8 @@ TEST(WriteStartScreenParams, ReplacesAFileThatDoesNotLoadByTheTemplateAndSavesNo
       {"element missing", ParameterXml(false), ParameterXml(true), false, ParameterXml(false)},
       {"not well-formed, template without element", broken, ParameterXml(false), false, ParameterXml(false)},
       {"not well-formed, no template", broken, std::nullopt, false, broken},
+      {"declares a document type", declared, ParameterXml(true), true, ""},
+      {"template declares a document type", broken, declared, false, declared},
   };
   for (const auto& c : cases) {
     const StartScreenBed bed;
@@ -235,6 +239,7 @@ TEST(WriteStartScreenParams, ReplacesAFileThatDoesNotLoadByTheTemplateAndSavesNo
     EXPECT_EQ(status == S_OK, c.ok) << c.label << status;
     if (c.ok) {
       EXPECT_EQ(TextAt(bed.Workspace(L"ini.xml"), L"MainAppParams/Name"), L"Velmora 2.1") << c.label;
+      EXPECT_EQ(ReadBytes(bed.Workspace(L"ini.xml")).find("DOCTYPE"), std::string::npos) << c.label;
     } else {
       EXPECT_EQ(ReadBytes(bed.Workspace(L"ini.xml")), c.afterwards) << c.label;
     }
