@@ -24,10 +24,12 @@ std::optional<std::wstring> LoaderSearchPath() {
   const auto releasePath = FindEntryPoint<ReleasePathEntry>(ntdll, "RtlReleasePath");
   if (getDllPath == nullptr || releasePath == nullptr) return std::nullopt;
   wchar_t* path = nullptr;
-  wchar_t* unused = nullptr;
-  if (getDllPath(nullptr, 0, &path, &unused) < 0 || path == nullptr) return std::nullopt;
+  wchar_t* unused = nullptr;  // a second list some versions give
+  // The path for a module loaded by a plain name, as LoadLibraryW searches for one.
+  if (getDllPath(L"module.dll", 0, &path, &unused) < 0 || path == nullptr) return std::nullopt;
   std::wstring text(path);
   releasePath(path);
+  if (unused != nullptr) releasePath(unused);
   return text;
 }
 

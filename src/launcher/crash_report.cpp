@@ -55,7 +55,7 @@ int CallApplication(RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine
 }  // namespace
 }  // namespace velmora
 
-#else
+#elif defined(__x86_64__)
 
 // GCC's catch (...) sees only GCC's own exceptions (code 0x20474343), so the call runs inside a
 // small function whose frame carries a language-specific handler, as __try/__except would. During
@@ -115,6 +115,8 @@ int CallApplication(RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine
 }  // namespace
 }  // namespace velmora
 
+#else
+#error "The application call's frame handler is written for x64."
 #endif
 
 namespace velmora {

@@ -68,6 +68,14 @@ Choice AskUser(const InstallationNames& names, HINSTANCE resources, const Upgrad
   return button == kResetButton ? Choice::kReset : Choice::kKeep;
 }
 
+std::wstring MessageBoxText(const TASKDIALOGCONFIG& config) {
+  std::wstring text = std::wstring(config.pszMainInstruction) + L"\n\n" + config.pszContent;
+  for (UINT index = 0; index < config.cButtons; ++index) {
+    text += std::wstring(L"\n\n") + config.pButtons[index].pszButtonText;
+  }
+  return text;
+}
+
 void MarkProfiles(const std::wstring& productKey) {
   const std::wstring profilesKey = productKey + L"\\Profiles";
   if (!Fits(profilesKey, kPathCapacity)) return;
@@ -91,14 +99,6 @@ void MarkProfiles(const std::wstring& productKey) {
 
 }  // namespace
 
-std::wstring MessageBoxText(const TASKDIALOGCONFIG& config) {
-  std::wstring text = std::wstring(config.pszMainInstruction) + L"\n\n" + config.pszContent;
-  for (UINT index = 0; index < config.cButtons; ++index) {
-    text += std::wstring(L"\n\n") + config.pButtons[index].pszButtonText;
-  }
-  return text;
-}
-
 HRESULT AskWithMessageBox(const TASKDIALOGCONFIG& config, int& button) {
   // Yes is the first choice (keep) and the default, No the second (reset), in the order shown.
   button = ::MessageBoxW(config.hwndParent, MessageBoxText(config).c_str(), config.pszWindowTitle,
@@ -111,7 +111,8 @@ HRESULT ShowTaskDialog(const TASKDIALOGCONFIG& config, int& button) {
   // Only version 6 of the common controls, which the starter's manifest selects for the process,
   // exports the task dialog; loaded only now, as the question is seldom asked.
   const UniqueModule commonControls(::LoadLibraryW(L"comctl32.dll"));
-  const auto taskDialog = FindEntryPoint<TaskDialogIndirectEntry>(commonControls.Get(), "TaskDialogIndirect");
+  const auto taskDialog =
+      commonControls ? FindEntryPoint<TaskDialogIndirectEntry>(commonControls.Get(), "TaskDialogIndirect") : nullptr;
   if (taskDialog == nullptr) return AskWithMessageBox(config, button);
   return taskDialog(&config, &button, nullptr, nullptr);
 }
