@@ -1,12 +1,15 @@
-# Settings shared by every target: wide-character Win32, warnings as errors, no runtime DLLs.
+# Settings shared by every target: wide-character Win32, no runtime DLLs. The warnings, errors
+# included, come through the interface target velmora_warnings, which the project's own targets
+# link and GoogleTest does not; compiler options never reach the resource compiler.
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 
+add_library(velmora_warnings INTERFACE)
 if(MSVC)
-  add_compile_options(/W4 /WX /utf-8 /permissive- /EHsc)
+  target_compile_options(velmora_warnings INTERFACE $<$<COMPILE_LANGUAGE:C,CXX>:/W4 /WX>)
+  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:/utf-8> $<$<COMPILE_LANGUAGE:CXX>:/permissive- /EHsc>)
   set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
 else()
-  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-Wall> $<$<COMPILE_LANGUAGE:C,CXX>:-Wextra>
-                      $<$<COMPILE_LANGUAGE:C,CXX>:-Werror>)
+  target_compile_options(velmora_warnings INTERFACE $<$<COMPILE_LANGUAGE:C,CXX>:-Wall -Wextra -Werror>)
   # The MinGW runtime, libstdc++ and winpthread are linked in: the programs need no DLL beside them.
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()

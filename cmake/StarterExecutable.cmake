@@ -40,7 +40,17 @@ function(add_starter_executable target)
   endif()
   set(STARTER_RESOURCE_DIR "${STARTER_SOURCE_DIR}/resources")
   set(STARTER_FILE_NAME "${ARG_OUTPUT_NAME}.exe")
-  configure_file("${STARTER_SOURCE_DIR}/resources/starter.rc.in" "${gen}/starter.rc" @ONLY)
+  configure_file("${STARTER_SOURCE_DIR}/resources/starter.rc.in" "${gen}/starter.rc.configured" @ONLY)
+  # The exports the main module looks up in the starter, one under its decorated C++ name.
+  set(def "${STARTER_SOURCE_DIR}/launcher/exports.def")
+  # The resource script is copied at build time whenever the manifest, the string table or the
+  # export list changes: a fresh script is compiled again and the starter linked again, also under
+  # the Visual Studio generators, which honour neither OBJECT_DEPENDS nor LINK_DEPENDS.
+  add_custom_command(OUTPUT "${gen}/starter.rc"
+    COMMAND "${CMAKE_COMMAND}" -E copy "${gen}/starter.rc.configured" "${gen}/starter.rc"
+    DEPENDS "${gen}/starter.rc.configured" "${STARTER_RESOURCE_DIR}/starter.manifest"
+            "${STARTER_RESOURCE_DIR}/strings.rc" "${def}"
+    VERBATIM)
 
   add_executable(${target} WIN32
     "${STARTER_SOURCE_DIR}/launcher/main.cpp"
@@ -49,18 +59,17 @@ function(add_starter_executable target)
     "${gen}/builtin_strings.cpp"
     "${gen}/starter.rc")
   target_link_libraries(${target} PRIVATE starter_core)
+  # The import library and export file the exports give rise to stay in the variant's own folder:
+  # every variant is named velmora.
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME "${ARG_OUTPUT_NAME}"
-    RUNTIME_OUTPUT_DIRECTORY "${ARG_OUTPUT_DIRECTORY}")
-  set_property(SOURCE "${gen}/starter.rc" APPEND PROPERTY OBJECT_DEPENDS
-    "${STARTER_SOURCE_DIR}/resources/starter.manifest"
-    "${STARTER_SOURCE_DIR}/resources/strings.rc")
-  # The exports the main module looks up in the starter, one under its decorated C++ name.
-  set(def "${STARTER_SOURCE_DIR}/launcher/exports.def")
+    RUNTIME_OUTPUT_DIRECTORY "${ARG_OUTPUT_DIRECTORY}"
+    ARCHIVE_OUTPUT_DIRECTORY "${gen}")
   if(MSVC)
-    target_link_options(${target} PRIVATE "/DEF:${def}")
+    # The resource script embeds the manifest; a second one from the linker would clash with it
+    # (Visual Studio) or replace it (Ninja, NMake) and lose the common controls dependency.
+    target_link_options(${target} PRIVATE "/DEF:${def}" /MANIFEST:NO)
   else()
     target_link_options(${target} PRIVATE -municode "${def}")
   endif()
-  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS "${def}")
 endfunction()

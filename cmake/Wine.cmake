@@ -11,7 +11,7 @@ set(WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix")
 set(WINE "${WINE64}")
 
 add_executable(desktop_keeper WIN32 "${CMAKE_CURRENT_LIST_DIR}/wine/desktop_keeper.cpp")
-target_link_libraries(desktop_keeper PRIVATE user32 gdi32)
+target_link_libraries(desktop_keeper PRIVATE velmora_warnings user32 gdi32)
 target_link_options(desktop_keeper PRIVATE -municode)
 set_target_properties(desktop_keeper PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/wine")
 set(DESKTOP_KEEPER "${CMAKE_BINARY_DIR}/wine/desktop_keeper.exe")

@@ -1,7 +1,8 @@
 cmake_minimum_required(VERSION 3.25)
-# Fails when the executable imports a DLL that is not part of Windows itself.
+# Fails when the executable imports a DLL that is not part of Windows itself, or one it must load
+# only at run time.
 set(windows_dlls
-  advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll
+  advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll
   user32.dll)
 
 execute_process(COMMAND "${OBJDUMP}" -p "${EXECUTABLE}" OUTPUT_VARIABLE dump RESULT_VARIABLE result)
@@ -13,16 +14,25 @@ string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${dump}")
 if(NOT lines)
   message(FATAL_ERROR "no imports found in ${EXECUTABLE}: the dump format is not understood")
 endif()
+# Only version 6 of the common controls exports TaskDialogIndirect: imported statically, it stops
+# a program without that manifest from starting at all, and maps the library into every start.
+set(run_time_only_dlls comctl32.dll)
 set(foreign "")
+set(static "")
 foreach(line IN LISTS lines)
   string(REPLACE "DLL Name: " "" dll "${line}")
   string(STRIP "${dll}" dll)
   string(TOLOWER "${dll}" lower)
-  if(NOT lower IN_LIST windows_dlls AND NOT lower MATCHES "^api-ms-win-")
+  if(lower IN_LIST run_time_only_dlls)
+    list(APPEND static "${dll}")
+  elseif(NOT lower IN_LIST windows_dlls AND NOT lower MATCHES "^api-ms-win-")
     list(APPEND foreign "${dll}")
   endif()
   message(STATUS "imports ${dll}")
 endforeach()
+if(static)
+  message(FATAL_ERROR "imports DLLs that it must only load when needed: ${static}")
+endif()
 if(foreign)
   message(FATAL_ERROR "imports DLLs that Windows does not ship: ${foreign}")
 endif()

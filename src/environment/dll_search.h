@@ -1,12 +1,19 @@
 #pragma once
 
+#include <string_view>
+
 namespace velmora {
 
 // Takes the current folder out of the DLL search order before any module is loaded. A file
 // association starts the starter in the folder of the drawing the user opened, and a DLL planted
-// beside that drawing must never be loaded. Naming the starter's own folder does this on Windows
-// and under Wine (an empty text does not under Wine) and adds nothing new: that folder is searched
-// first anyway.
+// beside that drawing must never be loaded.
 void KeepCurrentFolderOutOfDllSearch();
+
+// Whether the loader reports the current folder (".") among the folders it searches; false when it
+// cannot tell.
+bool LoaderSearchesCurrentFolder();
+
+// Whether a ';'-separated folder list holds the element ".".
+bool NamesCurrentFolder(std::wstring_view searchPath);
 
 }  // namespace velmora

@@ -60,8 +60,7 @@ bool FallBackToDefault(const std::wstring& settingsFile, const PlatformChoice& c
   folders = FormFolders(element, dirs);
   if (!folders.usable) return false;
   if (Exists(userSettingsFile)) {
-    ::WritePrivateProfileStringW(choice.userSection.c_str(), L"nPlat", (L"s" + fallback).c_str(),
-                                 userSettingsFile.c_str());
+    WriteSettingsValue(userSettingsFile, choice.userSection, L"nPlat", L"s" + fallback);
   }
   return true;
 }

@@ -21,7 +21,40 @@ bool IsUsableSettingsFile(const std::wstring& candidate) {
   return data.nFileSizeHigh != 0 || data.nFileSizeLow != 0;
 }
 
+bool BeginsWithUtf16ByteOrderMark(const std::wstring& file) {
+  const UniqueKernelHandle opened(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!opened) return false;
+  unsigned char mark[2] = {};
+  DWORD read = 0;
+  return ::ReadFile(opened.Get(), mark, sizeof(mark), &read, nullptr) && read == sizeof(mark) && mark[0] == 0xFF &&
+         mark[1] == 0xFE;
+}
+
 }  // namespace
+
+bool SurvivesCodePage(std::wstring_view text, unsigned codePage) {
+  if (text.empty()) return true;
+  const int length = static_cast<int>(text.size());
+  const int bytes = ::WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return false;
+  std::string narrow(static_cast<std::size_t>(bytes), '\0');
+  ::WideCharToMultiByte(codePage, 0, text.data(), length, narrow.data(), bytes, nullptr, nullptr);
+  const int units = ::MultiByteToWideChar(codePage, 0, narrow.data(), bytes, nullptr, 0);
+  if (units != length) return false;
+  std::wstring back(static_cast<std::size_t>(units), L'\0');
+  ::MultiByteToWideChar(codePage, 0, narrow.data(), bytes, back.data(), units);
+  return back == text;
+}
+
+bool WriteSettingsValue(const std::wstring& file, const std::wstring& section, const wchar_t* key,
+                        const std::wstring& value) {
+  if (!BeginsWithUtf16ByteOrderMark(file) &&
+      !(SurvivesCodePage(section, CP_ACP) && SurvivesCodePage(key, CP_ACP) && SurvivesCodePage(value, CP_ACP))) {
+    return false;
+  }
+  return ::WritePrivateProfileStringW(section.c_str(), key, value.c_str(), file.c_str()) != FALSE;
+}
 
 std::wstring DefaultSettingsFile(const std::wstring& starterPath) {
   return FittedOrEmpty(WithExtension(starterPath, L"ini"), kPathCapacity);

@@ -25,6 +25,16 @@ std::wstring DefaultSettingsFile(const std::wstring& starterPath);
 std::wstring ReadSettingsValue(const std::wstring& file, const wchar_t* section, const wchar_t* key,
                                std::size_t capacity);
 
+// Writes a value with WritePrivateProfileStringW only when the file would give section, key and
+// value back unchanged; false when refused or when the write fails. A file that begins with the
+// UTF-16 LE byte-order mark holds any text; any other file, and a new one, is written through the
+// ANSI code page, where a character outside it would be stored as another one (often "?").
+bool WriteSettingsValue(const std::wstring& file, const std::wstring& section, const wchar_t* key,
+                        const std::wstring& value);
+
+// Whether the text survives the conversion to the code page and back unchanged.
+bool SurvivesCodePage(std::wstring_view text, unsigned codePage);
+
 // A value of a tree section without its one-character type tag; empty when missing.
 std::wstring ReadTypedValue(const std::wstring& file, const std::wstring& section, const wchar_t* key);
 

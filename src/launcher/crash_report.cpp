@@ -26,14 +26,105 @@ void InstallCrashHandlers(HMODULE crashReport) {
 
 }  // namespace
 
-int RunWithCrashReporting(RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine, int showCommand) {
-  UniqueModule crashReport(::LoadLibraryW(kCrashReportModule));
-  if (crashReport) InstallCrashHandlers(crashReport.Get());
+bool IsMsvcCppException(const EXCEPTION_RECORD& record) {
+  constexpr DWORD kMsvcExceptionCode = 0xE06D7363;  // 'msc' | 0xE0000000
+  // Object, throw information and, on x64, the image base the throw information is relative to.
+  constexpr DWORD kMsvcParameterCount = sizeof(void*) == 8 ? 4 : 3;
+  if (record.ExceptionCode != kMsvcExceptionCode || record.NumberParameters != kMsvcParameterCount) return false;
+  const ULONG_PTR magic = record.ExceptionInformation[0];
+  return magic == 0x19930520 || magic == 0x19930521 || magic == 0x19930522;
+}
+
+}  // namespace velmora
+
+#if defined(_MSC_VER)
+
+namespace velmora {
+namespace {
+
+// Built with /EHsc, catch (...) sees exactly the C++ exceptions of MSVC-built code; structured
+// exceptions pass through it.
+int CallApplication(RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine, int showCommand) {
   try {
     return runApp(mainModule, nullptr, commandLine, showCommand);
   } catch (...) {
     return kUnwoundExitCode;
   }
+}
+
+}  // namespace
+}  // namespace velmora
+
+#elif defined(__x86_64__)
+
+// GCC's catch (...) sees only GCC's own exceptions (code 0x20474343), so the call runs inside a
+// small function whose frame carries a language-specific handler, as __try/__except would. During
+// the search for a handler, the system calls VelmoraApplicationFrameHandler for this frame; for an
+// MSVC C++ exception it unwinds every frame below (running their cleanups) back to this one with
+// RtlUnwindEx, which resumes at the landing label with the stack pointer of the body and RAX set to
+// the exit code. Every other exception, a structured one included, is passed on.
+extern "C" {
+int VelmoraCallApplicationGuarded(velmora::RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine,
+                                  int showCommand);
+void VelmoraApplicationUnwound();
+EXCEPTION_DISPOSITION VelmoraApplicationFrameHandler(EXCEPTION_RECORD* record, void* frame, CONTEXT*,
+                                                     DISPATCHER_CONTEXT* dispatch) {
+  if (!velmora::IsMsvcCppException(*record)) return ExceptionContinueSearch;
+  ::RtlUnwindEx(frame, reinterpret_cast<void*>(&VelmoraApplicationUnwound), record,
+                reinterpret_cast<void*>(static_cast<ULONG_PTR>(velmora::kUnwoundExitCode)), dispatch->ContextRecord,
+                dispatch->HistoryTable);
+  return ExceptionContinueSearch;  // not reached: the unwind resumes at the landing label
+}
+}
+
+// runApp(mainModule, nullptr, commandLine, showCommand): the arguments arrive in rcx, rdx, r8, r9;
+// 40 bytes keep the 32-byte home area and align the stack for the call.
+asm(R"(
+    .text
+    .globl VelmoraCallApplicationGuarded
+    .def VelmoraCallApplicationGuarded; .scl 2; .type 32; .endef
+    .seh_proc VelmoraCallApplicationGuarded
+VelmoraCallApplicationGuarded:
+    subq $40, %rsp
+    .seh_stackalloc 40
+    .seh_handler VelmoraApplicationFrameHandler, @except
+    .seh_endprologue
+    movq %rcx, %rax
+    movq %rdx, %rcx
+    xorl %edx, %edx
+    callq *%rax
+    nop
+    .globl VelmoraApplicationUnwound
+VelmoraApplicationUnwound:
+    addq $40, %rsp
+    retq
+    .seh_endproc
+)");
+
+namespace velmora {
+namespace {
+
+int CallApplication(RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine, int showCommand) {
+  try {
+    return VelmoraCallApplicationGuarded(runApp, mainModule, commandLine, showCommand);
+  } catch (...) {
+    return kUnwoundExitCode;
+  }
+}
+
+}  // namespace
+}  // namespace velmora
+
+#else
+#error "The application call's frame handler is written for x64."
+#endif
+
+namespace velmora {
+
+int RunWithCrashReporting(RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine, int showCommand) {
+  UniqueModule crashReport(::LoadLibraryW(kCrashReportModule));
+  if (crashReport) InstallCrashHandlers(crashReport.Get());
+  return CallApplication(runApp, mainModule, commandLine, showCommand);
 }
 
 }  // namespace velmora

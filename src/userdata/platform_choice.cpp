@@ -15,8 +15,10 @@ std::wstring ReadTaggedPlatform(const std::wstring& file, const std::wstring& se
   return ReadSettingsValue(file, section.c_str(), kPlatformKey, kPathCapacity);
 }
 
+// A name the file cannot hold unchanged is not written: stored as another text it would never match
+// again. The choice then holds for this start only.
 void WriteTaggedPlatform(const std::wstring& file, const std::wstring& section, const std::wstring& tagged) {
-  ::WritePrivateProfileStringW(section.c_str(), kPlatformKey, tagged.c_str(), file.c_str());
+  WriteSettingsValue(file, section, kPlatformKey, tagged);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "common/entry_point.h"
 #include "common/paths.h"
 #include "common/registry.h"
 #include "common/unique_handle.h"
@@ -67,6 +68,14 @@ Choice AskUser(const InstallationNames& names, HINSTANCE resources, const Upgrad
   return button == kResetButton ? Choice::kReset : Choice::kKeep;
 }
 
+std::wstring MessageBoxText(const TASKDIALOGCONFIG& config) {
+  std::wstring text = std::wstring(config.pszMainInstruction) + L"\n\n" + config.pszContent;
+  for (UINT index = 0; index < config.cButtons; ++index) {
+    text += std::wstring(L"\n\n") + config.pButtons[index].pszButtonText;
+  }
+  return text;
+}
+
 void MarkProfiles(const std::wstring& productKey) {
   const std::wstring profilesKey = productKey + L"\\Profiles";
   if (!Fits(profilesKey, kPathCapacity)) return;
@@ -90,8 +99,22 @@ void MarkProfiles(const std::wstring& productKey) {
 
 }  // namespace
 
+HRESULT AskWithMessageBox(const TASKDIALOGCONFIG& config, int& button) {
+  // Yes is the first choice (keep) and the default, No the second (reset), in the order shown.
+  button = ::MessageBoxW(config.hwndParent, MessageBoxText(config).c_str(), config.pszWindowTitle,
+                         MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON1);
+  return button == 0 ? HRESULT_FROM_WIN32(::GetLastError()) : S_OK;
+}
+
 HRESULT ShowTaskDialog(const TASKDIALOGCONFIG& config, int& button) {
-  return ::TaskDialogIndirect(&config, &button, nullptr, nullptr);
+  using TaskDialogIndirectEntry = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
+  // Only version 6 of the common controls, which the starter's manifest selects for the process,
+  // exports the task dialog; loaded only now, as the question is seldom asked.
+  const UniqueModule commonControls(::LoadLibraryW(L"comctl32.dll"));
+  const auto taskDialog =
+      commonControls ? FindEntryPoint<TaskDialogIndirectEntry>(commonControls.Get(), "TaskDialogIndirect") : nullptr;
+  if (taskDialog == nullptr) return AskWithMessageBox(config, button);
+  return taskDialog(&config, &button, nullptr, nullptr);
 }
 
 void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resources, const UpgradeDialog& dialog) {

@@ -13,8 +13,13 @@ namespace velmora {
 // Shows a task dialog and gives the pressed button; the result of TaskDialogIndirect.
 using UpgradeDialog = std::function<HRESULT(const TASKDIALOGCONFIG& config, int& button)>;
 
-// The platform's task dialog (version 6 of the common controls).
+// The platform's task dialog (version 6 of the common controls), or AskWithMessageBox where the
+// process has no version 6.
 HRESULT ShowTaskDialog(const TASKDIALOGCONFIG& config, int& button);
+
+// The same question in a message box: the main instruction, the content and the choices' texts in
+// their order, answered with Yes for the first (the default) and No for the second.
+HRESULT AskWithMessageBox(const TASKDIALOGCONFIG& config, int& button);
 
 // After an upgrade (JustUpgraded in the product key, read through readKey) asks whether to keep or
 // reset the custom settings, acts on the answer, clears the marker and marks every stored profile.

@@ -31,13 +31,27 @@ TEST(RunModes, ApplicationStartEndsWithTheResultOfRunAppW) {
   ExpectIdentityTornDown(installation);
 }
 
-TEST(RunModes, AnExceptionOutOfRunAppWGivesOne) {
+TEST(RunModes, ACppExceptionOutOfRunAppWGivesOne) {
+  // The main module's own (GCC) exception, and one raised as MSVC-built code throws.
+  for (const char* how : {"1", "msvc"}) {
+    SCOPED_TRACE(how);
+    Installation installation;
+    installation.WriteText(L"Bin\\main.ini", std::string("[Main]\nThrow=") + how + "\n");
+    installation.CopyModule(L"test_crash.dll", L"Bin\\DiDevovEzovid.dll");
+    EXPECT_EQ(installation.Run().exitCode, 1u);
+    EXPECT_TRUE(installation.Recorded(L"crash:unloaded"));
+    EXPECT_EQ(installation.RecordedValue(L"crash:unhandled="), L"<none>");
+    ExpectIdentityTornDown(installation);
+  }
+}
+
+TEST(RunModes, AStructuredExceptionOutOfRunAppWReachesTheCrashReportHandlers) {
   Installation installation;
-  installation.WriteText(L"Bin\\main.ini", "[Main]\nThrow=1\n");
+  installation.WriteText(L"Bin\\main.ini", "[Main]\nThrow=access\n");
   installation.CopyModule(L"test_crash.dll", L"Bin\\DiDevovEzovid.dll");
-  EXPECT_EQ(installation.Run().exitCode, 1u);
-  EXPECT_TRUE(installation.Recorded(L"crash:unloaded"));
-  ExpectIdentityTornDown(installation);
+  EXPECT_EQ(installation.Run().exitCode, static_cast<unsigned long>(EXCEPTION_ACCESS_VIOLATION));
+  EXPECT_EQ(installation.RecordedValue(L"crash:unhandled="), L"C0000005");
+  EXPECT_FALSE(installation.Recorded(L"crash:unloaded"));
 }
 
 TEST(RunModes, RegistrationEndsWithZeroWithoutTheApplication) {

@@ -1,5 +1,6 @@
 // A crash-report module that records which of its entry points the starter calls, on which
-// thread, and when it is unloaded.
+// thread, and when it is unloaded. Its process handlers take every unhandled exception, record its
+// code and end the process with it, as a crash reporter does after writing its report.
 #include <windows.h>
 
 #include "modules/record.h"
@@ -8,7 +9,23 @@ using velmora::testing::RecordLine;
 using velmora::testing::ThreadLabel;
 
 #ifndef TEST_CRASH_WITHOUT_PROCESS_HANDLERS
-extern "C" __declspec(dllexport) void SetProcessHandlers() { RecordLine(L"crash:SetProcessHandlers thread=" + ThreadLabel()); }
+namespace {
+
+LONG WINAPI ReportUnhandled(EXCEPTION_POINTERS* exception) {
+  const DWORD code = exception->ExceptionRecord->ExceptionCode;
+  wchar_t hex[16] = {};
+  ::wsprintfW(hex, L"%08X", code);
+  RecordLine(std::wstring(L"crash:unhandled=") + hex);
+  ::TerminateProcess(::GetCurrentProcess(), code);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) void SetProcessHandlers() {
+  RecordLine(L"crash:SetProcessHandlers thread=" + ThreadLabel());
+  ::SetUnhandledExceptionFilter(ReportUnhandled);
+}
 #endif
 
 extern "C" __declspec(dllexport) void SetThreadHandlers() { RecordLine(L"crash:SetThreadHandlers thread=" + ThreadLabel()); }

@@ -1,5 +1,6 @@
 // A main module that records what the starter hands it. main.ini beside it sets what RunAppW
-// does: return ExitCode, or throw when Throw=1.
+// does: return ExitCode, or leave by an exception: Throw=1 throws a C++ exception of this (GCC)
+// build, Throw=msvc raises one the way MSVC's runtime throws, Throw=access an access violation.
 #include <windows.h>
 
 #include <cstdint>
@@ -28,6 +29,24 @@ void RecordStarterExports() {
                        reinterpret_cast<const wchar_t*>(&RecordStarterExports), &self);
   RecordLine(std::wstring(L"main:GetMainDllInstance=") +
              (instance == nullptr ? L"<missing>" : instance() == self ? L"self" : L"other"));
+}
+
+// What MSVC's runtime raises for `throw object;` on x64: the magic number, the object, its throw
+// information and the image base that information is relative to.
+[[noreturn]] void ThrowLikeMsvc() {
+  static int object = 42;
+  static const unsigned throwInformation[4] = {};
+  const ULONG_PTR arguments[4] = {0x19930520, reinterpret_cast<ULONG_PTR>(&object),
+                                  reinterpret_cast<ULONG_PTR>(&throwInformation),
+                                  reinterpret_cast<ULONG_PTR>(::GetModuleHandleW(nullptr))};
+  ::RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 4, arguments);
+  ::ExitProcess(99);
+}
+
+void LeaveAsConfigured(const std::wstring& how) {
+  if (how == L"1") throw std::runtime_error("application failed");
+  if (how == L"msvc") ThrowLikeMsvc();
+  if (how == L"access") ::RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
 }
 
 }  // namespace
@@ -60,7 +79,7 @@ extern "C" __declspec(dllexport) int WINAPI APPLICATION_ENTRY(HINSTANCE instance
   RecordStarterExports();
 
   const std::wstring ini = velmora::testing::FolderOfModule(reinterpret_cast<const void*>(&APPLICATION_ENTRY)) + L"main.ini";
-  if (velmora::testing::IniText(ini, L"Main", L"Throw", L"0") == L"1") throw std::runtime_error("application failed");
+  LeaveAsConfigured(velmora::testing::IniText(ini, L"Main", L"Throw", L"0"));
   return std::stoi(velmora::testing::IniText(ini, L"Main", L"ExitCode", L"0"));
 }
 

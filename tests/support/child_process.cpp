@@ -1,6 +1,7 @@
 #include "support/child_process.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cwchar>
 
@@ -60,6 +61,25 @@ BOOL CALLBACK LongestStaticText(HWND child, LPARAM found) {
   return TRUE;
 }
 
+bool IsCommandLink(HWND button) {
+  const auto type = static_cast<DWORD>(::GetWindowLongPtrW(button, GWL_STYLE)) & BS_TYPEMASK;
+  return type == BS_COMMANDLINK || type == BS_DEFCOMMANDLINK;
+}
+
+// A message box's buttons are its direct children: the answer, or OK when it has no such button,
+// is pressed as the button itself reports a click. A task dialog chooses a command link through
+// TDM_CLICK_BUTTON: on Windows its links are not child windows of the dialog at all.
+void PressAnswer(HWND window, int answer) {
+  const HWND button = ::GetDlgItem(window, answer);
+  if (button != nullptr && !IsCommandLink(button)) {
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  } else if (const HWND ok = ::GetDlgItem(window, IDOK); ok != nullptr && button == nullptr) {
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+  } else {
+    ::PostMessageW(window, TDM_CLICK_BUTTON, static_cast<WPARAM>(answer), 0);
+  }
+}
+
 BOOL CALLBACK AnswerMessageBox(HWND window, LPARAM search) {
   auto* boxSearch = reinterpret_cast<BoxSearch*>(search);
   DWORD owner = 0;
@@ -74,10 +94,7 @@ BOOL CALLBACK AnswerMessageBox(HWND window, LPARAM search) {
   ::EnumChildWindows(window, LongestStaticText, reinterpret_cast<LPARAM>(&box.text));
   boxSearch->boxes->push_back(box);
   ::EnableWindow(window, FALSE);  // answered once, not again on the next round
-  // As the button itself reports a click; a task dialog's command links are such buttons.
-  const HWND button = ::GetDlgItem(window, boxSearch->answer);
-  const int pressed = button != nullptr ? boxSearch->answer : IDOK;
-  ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(pressed, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  PressAnswer(window, boxSearch->answer);
   return TRUE;
 }
 

@@ -33,6 +33,17 @@ std::wstring ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& inf
   return text;
 }
 
+using WaitForDebugEventEntry = BOOL(WINAPI*)(DEBUG_EVENT*, DWORD);
+
+// WaitForDebugEvent hands text written with OutputDebugStringW over converted to the ANSI code
+// page; WaitForDebugEventEx (Windows 10 and later) keeps it Unicode. The older one only where the
+// newer one is missing.
+WaitForDebugEventEntry DebugEventWaiter() {
+  const auto unicode = reinterpret_cast<WaitForDebugEventEntry>(reinterpret_cast<void (*)()>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "WaitForDebugEventEx")));
+  return unicode != nullptr ? unicode : ::WaitForDebugEvent;
+}
+
 }  // namespace
 
 DebuggedResult RunCollectingDebugOutput(const std::wstring& program, const std::wstring& commandLine,
@@ -50,13 +61,14 @@ DebuggedResult RunCollectingDebugOutput(const std::wstring& program, const std::
   UniqueKernelHandle threadHandle(process.hThread);
   result.started = true;
 
+  const WaitForDebugEventEntry waitForDebugEvent = DebugEventWaiter();
   bool ended = false;
   constexpr DWORD kPatienceMs = 60000;
   const ULONGLONG deadline = ::GetTickCount64() + kPatienceMs;
   for (;;) {
     DEBUG_EVENT event{};
     const ULONGLONG now = ::GetTickCount64();
-    if (!::WaitForDebugEvent(&event, now < deadline ? static_cast<DWORD>(deadline - now) : 1000)) {
+    if (!waitForDebugEvent(&event, now < deadline ? static_cast<DWORD>(deadline - now) : 1000)) {
       if (::GetLastError() != ERROR_SEM_TIMEOUT && ::GetLastError() != WAIT_TIMEOUT) break;
       // Ended by force; its exit event still comes.
       ::TerminateProcess(processHandle.Get(), kTimedOutExitCode);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "environment/display_check.h"
+#include "launcher/crash_report.h"
 #include "unit_fixtures.h"
 
 namespace velmora {
@@ -60,6 +61,27 @@ TEST(ReportFatalError, ReturnsWithoutABoxWhenTheMessageHasNoText) {
 TEST(DisplayDepthSupported, NeedsMoreThanFourBitsPerPixel) {
   for (const int bits : {0, 1, 4}) EXPECT_FALSE(DisplayDepthSupported(bits)) << bits;
   for (const int bits : {5, 8, 16, 24, 32}) EXPECT_TRUE(DisplayDepthSupported(bits)) << bits;
+  // No screen to ask (GetDC failed): the check cannot be made and passes.
+  EXPECT_TRUE(DisplayDepthSupported(std::nullopt));
+}
+
+TEST(IsMsvcCppException, RecognisesWhatMsvcsCatchAllWouldCatch) {
+  const struct {
+    DWORD code;
+    DWORD parameters;
+    ULONG_PTR magic;
+    bool expected;
+  } cases[] = {{0xE06D7363, 4, 0x19930520, true},  {0xE06D7363, 4, 0x19930521, true},
+               {0xE06D7363, 4, 0x19930522, true},  {0xE06D7363, 4, 0x19930523, false},
+               {0xE06D7363, 3, 0x19930520, false}, {0x20474343, 4, 0x19930520, false},
+               {EXCEPTION_ACCESS_VIOLATION, 2, 0, false}};
+  for (const auto& c : cases) {
+    EXCEPTION_RECORD record{};
+    record.ExceptionCode = c.code;
+    record.NumberParameters = c.parameters;
+    record.ExceptionInformation[0] = c.magic;
+    EXPECT_EQ(IsMsvcCppException(record), c.expected) << std::hex << c.code << " " << c.parameters << " " << c.magic;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "environment/platform_directories.h"
+#include "environment/settings_file.h"
 #include "unit_fixtures.h"
 #include "userdata/platform_choice.h"
 
@@ -68,6 +69,49 @@ TEST(ChoosePlatform, PrefersOptionThenTheUsersChoiceThenTheDefault) {
       EXPECT_EQ(ReadBytes(user), c.userIni);
     }
   }
+}
+
+TEST(ChoosePlatform, WritesNoNameTheUserSettingsFileCannotGiveBack) {
+  const std::wstring outside = L"\u03a9\u0416";  // outside the ANSI code page of the test prefix
+  ASSERT_FALSE(SurvivesCodePage(outside, CP_ACP));
+  const std::string ansi = "[\\Configuration]\r\nnPlat=sx64\r\n";
+  const struct {
+    const char* name;
+    bool utf16;
+    std::wstring optionB, optionR, expectedName, expectedStored;  // stored: nPlat of the user section
+  } cases[] = {
+      {"platform name", false, L"x64" + outside, L"", L"x64" + outside, L"sx64"},
+      {"profile name", false, L"", L"Work" + outside, L"x64", L""},
+      {"UTF-16 file", true, L"x64" + outside, L"Work" + outside, L"x64" + outside, L"sx64" + outside},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder folder;
+    const std::wstring user = folder / L"cfg.ini";
+    WriteBytes(folder / L"velmora.ini", "[\\Configuration]\nnPlat=sx64\n");
+    if (c.utf16) {
+      std::string bytes = "\xFF\xFE";
+      for (const char ch : ansi) bytes += {ch, '\0'};
+      WriteBytes(user, bytes);
+    } else {
+      WriteBytes(user, ansi);
+    }
+    const auto choice = ChoosePlatform(folder / L"velmora.ini", user, c.optionB, c.optionR);
+    ASSERT_TRUE(choice.has_value());
+    EXPECT_EQ(choice->name, c.expectedName);
+    EXPECT_EQ(ReadSettingsValue(user, UserSection(c.optionR).c_str(), L"nPlat", 260), c.expectedStored);
+    if (!c.utf16) {
+      EXPECT_EQ(ReadBytes(user), ansi);
+    }
+  }
+}
+
+TEST(SurvivesCodePage, OnlyTextTheCodePageRepresentsExactly) {
+  EXPECT_TRUE(SurvivesCodePage(L"", 1252));
+  EXPECT_TRUE(SurvivesCodePage(L"sx64 Caf\u00e9", 1252));
+  EXPECT_FALSE(SurvivesCodePage(L"sx64\u03a9", 1252));
+  EXPECT_FALSE(SurvivesCodePage(L"\u0142", 1252));  // best fit would store 'l'
+  EXPECT_TRUE(SurvivesCodePage(L"sx64\u03a9\u0142", CP_UTF8));
 }
 
 TEST(ChoosePlatform, GivesNothingWithoutAnyUsablePlatform) {

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "environment/dll_search.h"
+
 namespace velmora {
 namespace {
 
@@ -129,6 +131,21 @@ TEST(FitModuleSearchPath, KeepsOnlyWholeFoldersThatFit) {
       {std::wstring(3120, L'x'), L""},  // one folder that cannot fit
   };
   for (const auto& c : cases) EXPECT_EQ(FitModuleSearchPath(c.searchPath), c.expected);
+}
+
+TEST(NamesCurrentFolder, FindsTheDotElementOnly) {
+  EXPECT_TRUE(NamesCurrentFolder(L"C:\\App;.;C:\\Windows\\system32"));
+  EXPECT_TRUE(NamesCurrentFolder(L"."));
+  EXPECT_FALSE(NamesCurrentFolder(L"C:\\App;.\\lib;C:\\.hidden;"));
+  EXPECT_FALSE(NamesCurrentFolder(L""));
+}
+
+TEST(KeepCurrentFolderOutOfDllSearch, LeavesTheCurrentFolderOutOfTheLoadersSearch) {
+  ::SetDllDirectoryW(nullptr);
+  if (!LoaderSearchesCurrentFolder()) GTEST_SKIP() << "this loader does not report the current folder";
+  KeepCurrentFolderOutOfDllSearch();
+  EXPECT_FALSE(LoaderSearchesCurrentFolder());
+  ::SetDllDirectoryW(nullptr);
 }
 
 }  // namespace

@@ -207,6 +207,17 @@ TEST(HandleUpgrade, AsksNothingWithoutASettingsFileAndDoesNothingForAnOverlongMa
   }
 }
 
+TEST(AskWithMessageBox, ShowsTheTextsInOrderAndAnswersYesForKeepAndNoForReset) {
+  const std::wstring probe = TestBinaryFolder() + L"\\fatal_report_probe.exe";
+  for (const int answer : {IDYES, IDNO}) {
+    const testing::ChildResult result = testing::RunChild(probe, L"\"" + probe + L"\" ask", {}, 60000, answer);
+    EXPECT_EQ(result.exitCode, static_cast<unsigned long>(answer));
+    ASSERT_EQ(result.boxes.size(), 1u);
+    EXPECT_EQ(result.boxes[0].caption, L"Probe 25.2");
+    EXPECT_EQ(result.boxes[0].text, L"Instruction\n\nContent\n\nKeep:\n- this\n\nReset:\n- that");
+  }
+}
+
 TEST(BackupFiles, UsesTheLowestFreeNumberedFolderAndKeepsFilesItCouldNotCopy) {
   TempFolder folder;
   WriteBytes(folder / L"a.cfg", "1");
