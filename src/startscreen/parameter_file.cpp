@@ -7,6 +7,7 @@
 #include "common/com.h"
 #include "common/paths.h"
 #include "startscreen/start_screen.h"
+#include "userdata/tree_copy.h"
 
 namespace velmora {
 namespace {
@@ -117,7 +118,7 @@ HRESULT UpdateParameterFile(const StartScreenInfo& info, const std::wstring& par
     // A file that does not load is replaced by the template, without a backup.
     const std::wstring templateFile = info.commonDataDir + L"\\ss20\\vmss_files\\ini.xml";
     if (info.commonDataDir.empty() || !Fits(templateFile, kPathCapacity) ||
-        !::CopyFileW(templateFile.c_str(), parameterFile.c_str(), FALSE)) {
+        !CopyFileForUser(templateFile, parameterFile)) {
       return E_FAIL;
     }
     loaded = LoadXmlFile(*document.Get(), parameterFile);

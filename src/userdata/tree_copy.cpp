@@ -25,6 +25,18 @@ bool ReadFileIdentity(const std::wstring& path, FileIdentity& identity) {
   return true;
 }
 
+bool IsReadOnly(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+void MakeWritable(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    ::SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  }
+}
+
 bool IsDotEntry(const wchar_t* name) {
   return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
 }
@@ -66,7 +78,7 @@ class TreeWalk {
     } else if (exists) {
       VisitExistingFile(source, destination);
     } else if (!remove_) {
-      ::CopyFileW(source.c_str(), destination.c_str(), FALSE);
+      CopyFileForUser(source, destination);
     }
   }
 
@@ -80,13 +92,17 @@ class TreeWalk {
   }
 
   void VisitExistingFile(const std::wstring& source, const std::wstring& destination) {
+    // The starter's own copies are writable: a read-only file, or ".bak", was made so by the user
+    // or an administrator and is neither replaced nor deleted (as Windows would refuse anyway).
+    if (IsReadOnly(destination)) return;
     const bool same = SameFile(source, destination);
+    const std::wstring backup = destination + L".bak";
     if (remove_) {
       if (same) ::DeleteFileW(destination.c_str());
-    } else if (!same && ::CopyFileW(destination.c_str(), (destination + L".bak").c_str(), FALSE)) {
-      // Replaced only once the user's content is safe in the ".bak": a ".bak" that is a folder,
-      // locked or read-only leaves the file as it is.
-      ::CopyFileW(source.c_str(), destination.c_str(), FALSE);
+    } else if (!same && !IsReadOnly(backup) && CopyFileForUser(destination, backup)) {
+      // Replaced only once the user's content is safe in the ".bak": a ".bak" that is a folder or
+      // locked leaves the file as it is.
+      CopyFileForUser(source, destination);
     }
   }
 
@@ -94,6 +110,19 @@ class TreeWalk {
 };
 
 }  // namespace
+
+bool CopyFileForUser(const std::wstring& source, const std::wstring& destination) {
+  if (!::CopyFileW(source.c_str(), destination.c_str(), FALSE)) return false;
+  // The platform's copy keeps the source's read-only attribute; default data the user could not
+  // change, save over or refresh would be of no use in the user's folder.
+  MakeWritable(destination);
+  return true;
+}
+
+bool DeleteFileOfUser(const std::wstring& path) {
+  MakeWritable(path);
+  return ::DeleteFileW(path.c_str()) != FALSE;
+}
 
 bool SameFile(const std::wstring& first, const std::wstring& second) {
   FileIdentity a;

@@ -7,6 +7,7 @@
 #include "common/registry.h"
 #include "common/unique_handle.h"
 #include "localization/translation.h"
+#include "userdata/tree_copy.h"
 
 namespace velmora {
 namespace {
@@ -168,7 +169,8 @@ bool BackupFiles(const std::wstring& folder, const std::wstring& pattern, const 
     const std::wstring source = folder + L"\\" + entry.cFileName;
     const std::wstring copy = backup + L"\\" + entry.cFileName;
     if (!Fits(source, kPathCapacity) || !Fits(copy, kPathCapacity)) continue;
-    if (::CopyFileW(source.c_str(), copy.c_str(), FALSE) && removeSources) ::DeleteFileW(source.c_str());
+    // A reset the user chose takes read-only settings too, once they are safe in the backup.
+    if (CopyFileForUser(source, copy) && removeSources) DeleteFileOfUser(source);
   } while (::FindNextFileW(find.Get(), &entry));
   return true;
 }
