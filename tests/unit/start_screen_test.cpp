@@ -246,6 +246,16 @@ TEST(WriteStartScreenParams, ReplacesAFileThatDoesNotLoadByTheTemplateAndSavesNo
   }
 }
 
+TEST(WriteStartScreenParams, AReadOnlyTemplateGivesAParameterFileThatCanBeSaved) {
+  const StartScreenBed bed;
+  if (!testing::ReadOnlyIsEnforced(bed.temp.Path())) GTEST_SKIP() << "read-only files are not enforced here";
+  ASSERT_TRUE(testing::SetReadOnly(bed.Source(L"ini.xml")));
+  ASSERT_TRUE(bed.Prepare());
+  ASSERT_TRUE(WriteBytes(bed.Workspace(L"ini.xml"), "<StartScreen><MainAppParams>"));
+  EXPECT_EQ(bed.Write(), S_OK);
+  EXPECT_EQ(TextAt(bed.Workspace(L"ini.xml"), L"MainAppParams/Name"), L"Velmora 2.1");
+}
+
 // COM is initialised around the document only and left as it was found.
 TEST(WriteStartScreenParams, LeavesTheThreadWithoutComAsItFoundIt) {
   const StartScreenBed bed;

@@ -120,5 +120,34 @@ TEST(CreateFolderWithParents, MakesEveryMissingLevel) {
   EXPECT_FALSE(CreateFolderWithParents(L""));
 }
 
+TEST(CopyTree, MakesItsCopiesWritableAndNeverReplacesOrDeletesAReadOnlyFile) {
+  TempFolder folder;
+  const std::wstring source = folder / L"src";
+  const std::wstring target = folder / L"dst";
+  MakeSource(source);
+  ::CreateDirectoryW(target.c_str(), nullptr);
+  ASSERT_TRUE(testing::SetReadOnly(source + L"\\a.txt"));
+  EXPECT_TRUE(CopyTree(source, target, false));
+  EXPECT_EQ(ReadBytes(target + L"\\a.txt"), "alpha");
+  EXPECT_FALSE(testing::IsReadOnly(target + L"\\a.txt"));
+
+  // A read-only file of the user's, and a file whose ".bak" is read-only, stay as they are.
+  WriteBytes(target + L"\\Sub\\b.txt", "the user's, read-only");
+  ASSERT_TRUE(testing::SetReadOnly(target + L"\\Sub\\b.txt"));
+  WriteBytes(target + L"\\a.txt", "edited");
+  WriteBytes(target + L"\\a.txt.bak", "older edit");
+  ASSERT_TRUE(testing::SetReadOnly(target + L"\\a.txt.bak"));
+  EXPECT_TRUE(CopyTree(source, target, false));
+  EXPECT_EQ(ReadBytes(target + L"\\Sub\\b.txt"), "the user's, read-only");
+  EXPECT_FALSE(IsFile(target + L"\\Sub\\b.txt.bak"));
+  EXPECT_EQ(ReadBytes(target + L"\\a.txt"), "edited");
+  EXPECT_EQ(ReadBytes(target + L"\\a.txt.bak"), "older edit");
+
+  // Remove mode keeps a read-only copy even when it is identical.
+  ASSERT_TRUE(testing::SetReadOnly(target + L"\\Sub\\Deeper\\c.txt"));
+  EXPECT_TRUE(CopyTree(source, target, true));
+  EXPECT_TRUE(IsFile(target + L"\\Sub\\Deeper\\c.txt"));
+}
+
 }  // namespace
 }  // namespace velmora

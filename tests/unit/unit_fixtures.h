@@ -44,6 +44,25 @@ inline bool IsFolder(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+inline bool SetReadOnly(const std::wstring& path) {
+  return ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY) != FALSE;
+}
+
+inline bool IsReadOnly(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+// Windows refuses writes to a read-only file; Wine does only when it does not run with root's
+// power to override file permissions (the test command takes that power away).
+inline bool ReadOnlyIsEnforced(const std::wstring& folder) {
+  const std::wstring probe = folder + L"\\read-only-probe";
+  const bool enforced = WriteBytes(probe, "x") && SetReadOnly(probe) && !WriteBytes(probe, "y");
+  ::SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileW(probe.c_str());
+  return enforced;
+}
+
 // HKCU\SOFTWARE\<unique company>, deleted with its whole tree at the end of the test.
 class TestCompanyKey {
  public:

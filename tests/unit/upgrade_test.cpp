@@ -250,6 +250,15 @@ TEST(BackupFiles, UsesTheLowestFreeNumberedFolderAndKeepsFilesItCouldNotCopy) {
   EXPECT_FALSE(FileExists(folder / L"a.cfg"));
   EXPECT_EQ(ReadBytes(folder / L"b.cfg"), "b");
 
+  // A read-only setting is reset too, into a writable copy.
+  TempFolder readOnly;
+  WriteBytes(readOnly / L"c.cfg", "c");
+  ASSERT_TRUE(testing::SetReadOnly(readOnly / L"c.cfg"));
+  EXPECT_TRUE(BackupFiles(readOnly.Path(), L"*.cfg", {}, true));
+  EXPECT_FALSE(FileExists(readOnly / L"c.cfg"));
+  EXPECT_EQ(ReadBytes(readOnly / L"BackUpCfg01\\c.cfg"), "c");
+  EXPECT_FALSE(testing::IsReadOnly(readOnly / L"BackUpCfg01\\c.cfg"));
+
   EXPECT_FALSE(BackupFiles(L"", L"*.cfg", {}, true));
 }
 
