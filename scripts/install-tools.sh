@@ -8,7 +8,7 @@ command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x8
 [ -x /usr/lib/wine/wine64 ] || missing+=(wine64)
 command -v cmake >/dev/null || missing+=(cmake)
 command -v make >/dev/null || missing+=(make)
-command -v flock >/dev/null || missing+=(util-linux)
+command -v flock >/dev/null && command -v setpriv >/dev/null || missing+=(util-linux)
 [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
 
 if [ ${#missing[@]} -gt 0 ]; then
