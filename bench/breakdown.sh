@@ -28,7 +28,7 @@ traced() {
   begin=${EPOCHREALTIME/./}
   WINEDEBUG=+timestamp,+loaddll,+relay taskset -c 0 "$wine" "$@" </dev/null >/dev/null 2>"$trace/$label-$run.txt"
   end=${EPOCHREALTIME/./}
-  end_start_screens
+  settle
   echo $(((end - begin) / 1000)) >"$trace/$label-$run.wall"
   awk -v main="$name.dll" -f "$here/timeline.awk" "$trace/$label-$run.txt" >"$trace/$label-$run.steps"
 }
