@@ -36,9 +36,6 @@ measure() {
   peak[$label]+=" $(tail -n 1 "$rss_file")"
 }
 
-main_module=$(windows_path "$bin/x64/$name.dll")
-start_screen=$(windows_path "$bin/vuvevorodidaviz.exe")
-parameter_file=$(windows_path "$per_user/ss20/profiles/\$\$Default\$\$/ini.xml")
 start_starter() { measure "$1" "$name.exe"; }
 start_floor() { measure "$1" "$tools/floor.exe" "$main_module" "$start_screen" "$parameter_file"; }
 start_bare() { measure "$1" "$tools/bare_loader.exe" "$main_module"; }
