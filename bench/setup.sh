@@ -1,5 +1,6 @@
-# Sourced by startup.sh and breakdown.sh with their arguments: [-n STARTS] [BUILD_DIR]. The caller
-# sets the default of starts; the build folder defaults to build/mingw.
+# Sourced by startup.sh, breakdown.sh and provisioning.sh with their arguments:
+# [-n STARTS] [BUILD_DIR]. The caller sets the default of starts; the build folder defaults to
+# build/mingw.
 # Builds the sample installation and the bench programs if needed, then restarts the build's Wine
 # server pinned to processor 0, so that the server, its services and every run share one processor
 # and figures do not swing with the scheduler. wine-run boots the prefix and starts the desktop
