@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Where a start spends its time: runs the starter with the sample installation, and bare_loader.exe
-# with the same main module, under a Wine trace of module loads and of the calls that mark the
+# Where a start spends its time: runs the starter with the sample installation, floor.exe with the
+# same start screen and main module, and bare_loader.exe with the same main module, under a Wine
+# trace of module loads and of the calls that mark the
 # start-up steps, and prints the milestones of each. With several starts (-n) every milestone is
 # the median over them. The traces stay in <build>/bench/trace. See README.md.
 #
@@ -28,7 +29,7 @@ traced() {
   begin=${EPOCHREALTIME/./}
   WINEDEBUG=+timestamp,+loaddll,+relay taskset -c 0 "$wine" "$@" </dev/null >/dev/null 2>"$trace/$label-$run.txt"
   end=${EPOCHREALTIME/./}
-  end_start_screens
+  settle
   echo $(((end - begin) / 1000)) >"$trace/$label-$run.wall"
   awk -v main="$name.dll" -f "$here/timeline.awk" "$trace/$label-$run.txt" >"$trace/$label-$run.steps"
 }
@@ -56,23 +57,27 @@ report() {
         previous = m
       }
       wall = median(walls)
-      printf "  whole start %.1f ms, of which %.1f ms before the image is mapped and after the last DLL detaches\n", wall, wall - previous
-      printf "  (process creation, Wine loader and ntdll, process exit)\n"
+      printf "  whole start %.1f ms, of which %.1f ms before the image is mapped and after the last DLL detached\n", wall, wall - previous
+      printf "  (process creation, Wine loader and ntdll, ending the threads and the process)\n"
     }' "$trace/$label"-*.steps "$trace/$label"-*.wall
 }
 
 cd "$bin"
 rm -f "$trace"/*
-main_module=$(windows_path "$bin/x64/$name.dll")
-for _ in 1 2; do   # warm the caches and the desktop
+for _ in 1 2; do   # warm the caches and the desktop; the first start prepares the workspace
   taskset -c 0 "$wine" "$name.exe" </dev/null >/dev/null 2>&1
+  taskset -c 0 "$wine" "$tools/floor.exe" "$main_module" "$start_screen" "$parameter_file" </dev/null >/dev/null 2>&1
   taskset -c 0 "$wine" "$tools/bare_loader.exe" "$main_module" </dev/null >/dev/null 2>&1
+  settle
 done
 for ((i = 1; i <= starts; i++)); do
   traced starter "$i" "$name.exe"
+  traced floor "$i" "$tools/floor.exe" "$main_module" "$start_screen" "$parameter_file"
   traced bare "$i" "$tools/bare_loader.exe" "$main_module"
 done
 
-report starter "$name.exe with the sample installation ($starts traced starts, medians):"
+report starter "$name.exe with the sample installation, start screen shown ($starts traced starts, medians):"
+echo
+report floor "floor.exe with the same main module and start screen:"
 echo
 report bare "bare_loader.exe with the same main module:"

@@ -19,6 +19,7 @@ function mark(what) { printf "%.0f\t%s\n", now - start, what }
 !start { next }
 # Only the measured program's main thread: a program it starts writes to the same trace.
 field[2] != thread { next }
+{ last = now }
 /trace:loaddll:build_module Loaded/ { loaded++ }
 !attaching && line ~ /call pe dll/ { attaching = 1; mark(loaded " DLLs mapped, DllMains running"); next }
 line ~ /starting thread proc/ { mark("entry point reached"); next }
@@ -42,5 +43,6 @@ line ~ /call (ole32|combase)\.couninitialize\(/ { mark("CoUninitialize (paramete
 line ~ /call kernel32\.createprocessw\(/ { mark("CreateProcessW start screen"); next }
 line ~ /ret  kernel32\.createprocessw\(/ { mark("  start screen created"); next }
 !writing && inMain && line ~ /call kernel32\.writefile\(/ { writing = 1; mark("RunAppW writes its report"); next }
-line ~ /call kernel32\.exitprocess\(/ { mark("ExitProcess"); next }
-END { if (start) mark("last DLL detached") }
+line ~ /call kernel32\.exitprocess\(/ { exiting = 1; mark("ExitProcess"); next }
+exiting && line ~ /call pe dll .*reason=process_detach/ { detached++; if (detached == 1) mark("  first DLL detaching") }
+END { if (start) { now = last; mark("  " detached " DLLs detached, the main thread's last trace line") } }

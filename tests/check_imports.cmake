@@ -1,6 +1,7 @@
 cmake_minimum_required(VERSION 3.25)
-# Fails when the executable imports a DLL that is not part of Windows itself, or one it must load
-# only at run time.
+# Fails when the executable imports a DLL that is not part of Windows itself, one it must load only
+# at run time, or one of the list DELAY_LOADED (lower-case names) at start-up instead of at its
+# first call.
 set(windows_dlls
   advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll
   user32.dll)
@@ -28,6 +29,9 @@ foreach(line IN LISTS lines)
   elseif(NOT lower IN_LIST windows_dlls AND NOT lower MATCHES "^api-ms-win-")
     list(APPEND foreign "${dll}")
   endif()
+  if(lower IN_LIST DELAY_LOADED)
+    list(APPEND loaded_at_start "${dll}")
+  endif()
   message(STATUS "imports ${dll}")
 endforeach()
 if(static)
@@ -35,4 +39,7 @@ if(static)
 endif()
 if(foreign)
   message(FATAL_ERROR "imports DLLs that Windows does not ship: ${foreign}")
+endif()
+if(loaded_at_start)
+  message(FATAL_ERROR "imports at start-up what it should load at the first call: ${loaded_at_start}")
 endif()

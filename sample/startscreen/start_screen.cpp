@@ -3,12 +3,17 @@
 //
 //   vuvevorodidaviz.exe "<parameter file>"
 //
+// The environment variable VELMORA_SAMPLE_START_SCREEN_MS, when it holds a whole number from 0 to
+// 600000, sets how many milliseconds the window stays open (default 5000): the start-up benchmark
+// sets 0 so that every start screen closes on its own as soon as it has been shown.
+//
 // Exit codes: 0 after the window closed, 1 when the parameter file cannot be read, 2 when no
 // window can be created; the last two also write one line to the standard output.
 #include <windows.h>
 
 #include <shellapi.h>
 
+#include <cwchar>
 #include <string>
 
 #include "common/com.h"
@@ -16,7 +21,9 @@
 
 namespace {
 
-constexpr UINT kCloseAfterMs = 5000;
+constexpr UINT kDefaultCloseAfterMs = 5000;
+constexpr UINT kLongestCloseAfterMs = 600000;
+constexpr wchar_t kCloseAfterVariable[] = L"VELMORA_SAMPLE_START_SCREEN_MS";
 constexpr UINT_PTR kCloseTimer = 1;
 constexpr int kWidth = 480;
 constexpr int kHeight = 220;
@@ -51,6 +58,15 @@ void PrintLine(const std::wstring& line) {
                         nullptr);
   DWORD written = 0;
   ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+
+// The variable's whole number of milliseconds when it is one in range; the default otherwise.
+UINT CloseAfterMs() {
+  wchar_t text[16] = {};
+  const DWORD length = ::GetEnvironmentVariableW(kCloseAfterVariable, text, 16);
+  if (length == 0 || length >= 16 || std::wcsspn(text, L"0123456789") != length) return kDefaultCloseAfterMs;
+  const unsigned long value = std::wcstoul(text, nullptr, 10);
+  return value <= kLongestCloseAfterMs ? static_cast<UINT>(value) : kDefaultCloseAfterMs;
 }
 
 // The text of the first element at the path below the root; empty when there is none.
@@ -199,7 +215,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     PrintLine(L"Start screen: cannot create a window");
     return 2;
   }
-  ::SetTimer(window, kCloseTimer, kCloseAfterMs, nullptr);
+  ::SetTimer(window, kCloseTimer, CloseAfterMs(), nullptr);
   ::ShowWindow(window, showCommand);
   ::UpdateWindow(window);
 

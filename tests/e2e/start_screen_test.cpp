@@ -57,6 +57,15 @@ TEST(StartScreen, MissingProgramGivesZeroAndTheStartGoesOn) {
   EXPECT_TRUE(FileExists(installation.PerUserFolder() + L"\\ss20\\profiles\\$$Default$$\\ini.xml"));
 }
 
+// COM and OLE automation cost every start that loads them; without a start screen to prepare (and no
+// package) no document is written, so the application finds neither in the process.
+TEST(StartScreen, WithoutAStartScreenTheDocumentServiceIsNeverLoaded) {
+  Installation installation;
+  installation.Run(L"plan.dwg");
+  EXPECT_EQ(installation.RecordedValue(L"main:documentServiceLoaded="), L"no");
+  EXPECT_TRUE(installation.Recorded(L"main:loaded"));
+}
+
 TEST(StartScreen, RegistrationRunsPrepareNoWorkspace) {
   for (const wchar_t* arguments : {L"-register", L"-unregister"}) {
     SCOPED_TRACE(Utf8(arguments));
