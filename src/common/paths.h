@@ -12,6 +12,7 @@ inline constexpr std::size_t kPathCapacity = 260;
 inline constexpr std::size_t kLongPathCapacity = 520;
 inline constexpr std::size_t kModuleSearchPathCapacity = 3120;
 inline constexpr std::size_t kSearchTextCapacity = 8320;
+inline constexpr std::size_t kLongestPathCapacity = 32768;
 
 // True when the text and its terminator fit a buffer of that capacity.
 constexpr bool Fits(std::wstring_view text, std::size_t capacity) { return text.size() < capacity; }

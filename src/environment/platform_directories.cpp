@@ -7,7 +7,7 @@
 #include "common/paths.h"
 #include "common/unique_handle.h"
 #include "environment/process_environment.h"
-#include "environment/settings_file.h"
+#include "files/settings_file.h"
 
 namespace velmora {
 namespace {

@@ -10,8 +10,8 @@
 
 #include "common/paths.h"
 #include "common/unique_handle.h"
+#include "files/tree_copy.h"
 #include "startscreen/start_screen.h"
-#include "userdata/tree_copy.h"
 
 namespace velmora {
 namespace {

@@ -8,9 +8,10 @@
 #include "common/com.h"
 #include "common/paths.h"
 #include "common/registry.h"
+#include "common/trace.h"
 #include "common/unique_handle.h"
-#include "environment/settings_file.h"
-#include "userdata/provisioning.h"
+#include "files/copy_list.h"
+#include "files/settings_file.h"
 
 namespace velmora {
 namespace {
@@ -32,7 +33,10 @@ bool DerivePackageNames(const std::wstring& packageFile, const std::wstring& per
   const std::wstring packageName = fileName.substr(0, fileName.rfind(L'.'));
   // Without a name the package would have no folder of its own: its copies would mix with the
   // per-user folder's.
-  if (packageName.empty() || !StaysBelowRoot(packageName)) return false;
+  if (packageName.empty() || !StaysBelowRoot(packageName)) {
+    TraceRefusal(L"package name " + packageName, L"it names no folder of its own below the per-user folder");
+    return false;
+  }
   names.folder = CutAtLastBackslash(packageFile);
   names.destinationRoot = perUserFolder;
   if (names.destinationRoot.back() != L'\\') names.destinationRoot += L'\\';
@@ -98,7 +102,9 @@ long FindCopyListName(IXMLDOMElement& root, std::wstring& fileName) {
     if (fileType == L"INI") {
       if (const long result = ReadAttributeText(*entry.Get(), L"FileName", fileName); result != 0) return result;
       // The copy list belongs to the package: a name that leaves its folder makes it invalid.
-      return Fits(fileName, kPathCapacity) && StaysBelowRoot(fileName) ? 0 : 1;
+      if (Fits(fileName, kPathCapacity) && StaysBelowRoot(fileName)) return 0;
+      TraceRefusal(L"package copy list " + fileName, L"it would leave the package's folder");
+      return 1;
     }
   }
 }

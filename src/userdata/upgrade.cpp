@@ -5,6 +5,7 @@
 #include "common/entry_point.h"
 #include "common/paths.h"
 #include "common/registry.h"
+#include "common/trace.h"
 #include "common/unique_handle.h"
 #include "localization/translation.h"
 
@@ -110,7 +111,7 @@ HRESULT ShowTaskDialog(const TASKDIALOGCONFIG& config, int& button) {
   using TaskDialogIndirectEntry = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
   // Only version 6 of the common controls, which the starter's manifest selects for the process,
   // exports the task dialog; loaded only now, as the question is seldom asked.
-  const UniqueModule commonControls(::LoadLibraryW(L"comctl32.dll"));
+  const UniqueModule commonControls(LoadTracedModule(L"comctl32.dll"));
   const auto taskDialog =
       commonControls ? FindEntryPoint<TaskDialogIndirectEntry>(commonControls.Get(), "TaskDialogIndirect") : nullptr;
   if (taskDialog == nullptr) return AskWithMessageBox(config, button);
@@ -142,6 +143,12 @@ void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resou
     ::RegDeleteValueW(key.Get(), kMarker);
   }
   MarkProfiles(names.productKey);
+}
+
+void AskAboutUpgrade(const InstallationNames& names) {
+  if (const UniqueRegistryKey key = OpenRegistryKey(HKEY_CURRENT_USER, names.productKey, kReadAccess)) {
+    HandleUpgrade(key.Get(), names);
+  }
 }
 
 bool BackupFiles(const std::wstring& folder, const std::wstring& pattern, const std::wstring& target,

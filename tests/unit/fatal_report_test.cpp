@@ -30,10 +30,12 @@ TEST(ReportFatalError, ShowsOneBoxEchoesTheTextAndEndsWith255) {
     FatalMessage message;
     std::wstring text;
   } cases[] = {
-      {FatalMessage::kMissingComponents, L"Error: Some of application components are missing or corrupted" + reinstall},
-      {FatalMessage::kCorruptMainModule, L"Error: Main application component is corrupted" + reinstall},
-      {FatalMessage::kUnsupportedDisplay, L"Error: Unsupported display settings.\n256 or more colors required."},
-      {FatalMessage::kNoPlatform, L"Error: 55" + reinstall},
+      {MessageFor(FailureReason::kMainModuleNotLoaded),
+       L"Error: Some of application components are missing or corrupted" + reinstall},
+      {MessageFor(FailureReason::kNoRunApp), L"Error: Main application component is corrupted" + reinstall},
+      {MessageFor(FailureReason::kUnsupportedDisplay),
+       L"Error: Unsupported display settings.\n256 or more colors required."},
+      {MessageFor(FailureReason::kNoPlatform), L"Error: 55" + reinstall},
       {{9, false}, L"Error: Some of application components are missing or corrupted"},
   };
   for (const auto& c : cases) {

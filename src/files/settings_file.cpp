@@ -1,8 +1,9 @@
-#include "environment/settings_file.h"
+#include "files/settings_file.h"
 
 #include <windows.h>
 
 #include "common/paths.h"
+#include "common/trace.h"
 #include "common/unique_handle.h"
 
 namespace velmora {
@@ -51,6 +52,8 @@ bool WriteSettingsValue(const std::wstring& file, const std::wstring& section, c
                         const std::wstring& value) {
   if (!BeginsWithUtf16ByteOrderMark(file) &&
       !(SurvivesCodePage(section, CP_ACP) && SurvivesCodePage(key, CP_ACP) && SurvivesCodePage(value, CP_ACP))) {
+    TraceRefusal(L"settings value " + section + L'\\' + key + L" in " + file,
+                 L"the file's code page cannot hold it unchanged");
     return false;
   }
   return ::WritePrivateProfileStringW(section.c_str(), key, value.c_str(), file.c_str()) != FALSE;

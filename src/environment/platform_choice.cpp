@@ -1,9 +1,9 @@
-#include "userdata/platform_choice.h"
+#include "environment/platform_choice.h"
 
 #include <windows.h>
 
 #include "common/paths.h"
-#include "environment/settings_file.h"
+#include "files/settings_file.h"
 
 namespace velmora {
 namespace {
