@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,19 @@ std::optional<std::wstring> ModuleFileName(void* module, std::size_t capacity);
 std::optional<std::wstring> SearchAlongPath(const std::wstring& folders, const std::wstring& fileName,
                                             std::size_t capacity);
 
+// What the file system reports for an existing file or folder.
+struct PathEntry {
+  std::uint32_t attributes = 0;
+  std::uint64_t size = 0;  // 0 for a folder
+
+  [[nodiscard]] bool IsFolder() const;
+};
+
+// The one existence probe. Nothing when the path is empty, names nothing, or holds a wildcard
+// (which a directory lookup would match against other names).
+std::optional<PathEntry> ProbePath(const std::wstring& path);
+
+// True when a file or folder of that name exists.
 bool Exists(const std::wstring& path);
 
 // True when the relative path, joined below a root with a backslash, names the root or something

@@ -16,10 +16,8 @@ constexpr std::size_t kEntryCapacity = kPathCapacity;
 bool IsUsableSettingsFile(const std::wstring& candidate) {
   // No "insert a disk" or similar system box may appear while probing for the file.
   ScopedErrorMode quiet(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  WIN32_FIND_DATAW data{};
-  UniqueFindHandle found(::FindFirstFileW(candidate.c_str(), &data));
-  if (!found) return false;
-  return data.nFileSizeHigh != 0 || data.nFileSizeLow != 0;
+  const auto entry = ProbePath(candidate);
+  return entry && entry->size != 0;
 }
 
 bool BeginsWithUtf16ByteOrderMark(const std::wstring& file) {
@@ -93,6 +91,11 @@ std::wstring ReadTypedValue(const std::wstring& file, const std::wstring& sectio
   std::wstring tagged = ReadSettingsValue(file, section.c_str(), key, kPathCapacity);
   if (tagged.empty()) return {};
   return tagged.substr(1);
+}
+
+bool WriteTypedValue(const std::wstring& file, const std::wstring& section, const wchar_t* key, wchar_t tag,
+                     const std::wstring& value) {
+  return WriteSettingsValue(file, section, key, tag + value);
 }
 
 std::vector<SectionEntry> SplitSectionEntries(std::wstring_view block, bool blockWasCut) {

@@ -108,10 +108,7 @@ void ReportParseError(IXMLDOMDocument& document, const std::wstring& parameterFi
 HRESULT UpdateParameterFile(const StartScreenInfo& info, const std::wstring& parameterFile,
                             const std::wstring& workspace) {
   ComPtr<IXMLDOMDocument> document;
-  HRESULT status = CreateXmlDocument(document);
-  if (FAILED(status)) return status;
-
-  HRESULT loaded = LoadXmlFile(*document.Get(), parameterFile);
+  HRESULT loaded = LoadXmlDocument(parameterFile, document);
   if (FAILED(loaded)) return loaded;
   if (loaded != S_OK) {
     // A file that does not load is replaced by the template, without a backup.
@@ -120,12 +117,12 @@ HRESULT UpdateParameterFile(const StartScreenInfo& info, const std::wstring& par
         !::CopyFileW(templateFile.c_str(), parameterFile.c_str(), FALSE)) {
       return E_FAIL;
     }
-    loaded = LoadXmlFile(*document.Get(), parameterFile);
+    loaded = LoadXmlDocument(parameterFile, document);
     if (FAILED(loaded)) return loaded;
   }
 
   ComPtr<IXMLDOMElement> root;
-  status = document->get_documentElement(root.Put());
+  HRESULT status = document->get_documentElement(root.Put());
   if (status != S_OK) return status;
   if (!root) return E_POINTER;
   if (loaded != S_OK) {

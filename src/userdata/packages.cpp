@@ -9,7 +9,6 @@
 #include "common/paths.h"
 #include "common/registry.h"
 #include "common/trace.h"
-#include "common/unique_handle.h"
 #include "files/copy_list.h"
 #include "files/settings_file.h"
 
@@ -21,11 +20,6 @@ struct PackageNames {
   std::wstring destinationRoot;
   std::wstring recordValueName;
 };
-
-bool IsFound(const std::wstring& path) {
-  WIN32_FIND_DATAW data{};
-  return UniqueFindHandle(::FindFirstFileW(path.c_str(), &data)).IsValid();
-}
 
 // False when a name is empty or would not fit its 260-character buffer.
 bool DerivePackageNames(const std::wstring& packageFile, const std::wstring& perUserFolder, PackageNames& names) {
@@ -126,7 +120,7 @@ enum class Destination { kReady, kUnusable, kAppliedBefore };
 // Creates the destination root (one level) unless it exists; an existing one that the record
 // names means the package was applied before.
 Destination PrepareDestination(const PackageNames& names, const std::wstring& productKey) {
-  if (!IsFound(names.destinationRoot)) {
+  if (!Exists(names.destinationRoot)) {
     return ::CreateDirectoryW(names.destinationRoot.c_str(), nullptr) ? Destination::kReady : Destination::kUnusable;
   }
   return ReadRecord(productKey, names.recordValueName) == names.destinationRoot ? Destination::kAppliedBefore
@@ -137,7 +131,7 @@ Destination PrepareDestination(const PackageNames& names, const std::wstring& pr
 
 long ApplyPackage(const std::wstring& packageFile, const std::wstring& perUserFolder, bool remove,
                   const std::wstring& productKey) {
-  if (perUserFolder.empty() || !Fits(packageFile, kPathCapacity) || !IsFound(packageFile)) return 1;
+  if (perUserFolder.empty() || !Fits(packageFile, kPathCapacity) || !Exists(packageFile)) return 1;
   PackageNames names;
   if (!DerivePackageNames(packageFile, perUserFolder, names)) return 1;
   if (!remove) {

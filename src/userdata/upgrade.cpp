@@ -20,8 +20,8 @@ constexpr int kLastBackupNumber = 99;
 static_assert(sizeof(TASKDIALOGCONFIG) == 160);
 
 bool IsFile(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  const auto entry = ProbePath(path);
+  return entry && !entry->IsFolder();
 }
 
 // The reset template with every "%s" replaced by the folder and "%%" by '%'; nothing when the

@@ -60,6 +60,28 @@ TEST(ReportFatalError, ReturnsWithoutABoxWhenTheMessageHasNoText) {
   EXPECT_TRUE(result.boxes.empty());
 }
 
+TEST(StartFailure, MapsEachReasonToItsMessageAndEveryReportToOneExitCode) {
+  const struct {
+    FailureReason reason;
+    UINT message;
+    bool reinstallLine;
+  } cases[] = {
+      {FailureReason::kNoCommandLine, 10, true},        {FailureReason::kUnsupportedDisplay, 14, false},
+      {FailureReason::kNoIdentity, 9, true},            {FailureReason::kNoPlatform, 15, true},
+      {FailureReason::kMainModuleNotLoaded, 9, true},   {FailureReason::kNoRunApp, 10, true},
+      {FailureReason::kNoApplicationCommandLine, 10, true},
+  };
+  for (const auto& c : cases) {
+    const int reason = static_cast<int>(c.reason);
+    EXPECT_EQ(MessageFor(c.reason).id, c.message) << reason;
+    EXPECT_EQ(MessageFor(c.reason).reinstallLine, c.reinstallLine) << reason;
+    EXPECT_EQ(ExitCodeFor({c.reason, ERROR_MOD_NOT_FOUND}, true), 255) << reason;
+    // Without its texts the report cannot be shown: only a failed main-module load keeps its code.
+    const int unreported = c.reason == FailureReason::kMainModuleNotLoaded ? ERROR_MOD_NOT_FOUND : 255;
+    EXPECT_EQ(ExitCodeFor({c.reason, ERROR_MOD_NOT_FOUND}, false), unreported) << reason;
+  }
+}
+
 TEST(DisplayDepthSupported, NeedsMoreThanFourBitsPerPixel) {
   for (const int bits : {0, 1, 4}) EXPECT_FALSE(DisplayDepthSupported(bits)) << bits;
   for (const int bits : {5, 8, 16, 24, 32}) EXPECT_TRUE(DisplayDepthSupported(bits)) << bits;
