@@ -39,6 +39,8 @@ std::wstring TextOrEmpty(const wchar_t* text) { return text ? text : L""; }
 
 const wchar_t* Outcome(bool done) { return done ? L"done" : L"skipped"; }
 
+void TracePackageStep(const Options& options) { TraceStep(L"package", options.g.empty() ? L"none" : options.g); }
+
 // The product key's facts, asked in the provider's order: the version, the product name, the
 // company name.
 ProductFacts AskProductKeyFacts(const ProductIdentity& identity) {
@@ -91,13 +93,16 @@ std::uint32_t PreparePerUserState(const Start& start) {
   const PerUserLock lock(start.names.perUserFolder);
   if (!lock.Held()) return 0;
   AskAboutUpgrade(start.names);
+  TraceStep(L"upgrade question", L"done");
   const bool provisioningNeeded = ReadProvisioningNeeded(start.names);
   TraceStep(L"registry state", provisioningNeeded ? L"provisioning needed" : L"provisioned before");
-  const std::uint32_t startScreenThreadId = LaunchStartScreen(DescribeStartScreen(start), start.names.starterFolder);
+  const std::uint32_t startScreenThreadId =
+      LaunchStartScreen(DescribeStartScreen(start), start.names.starterFolder);
   TraceStep(L"start screen", startScreenThreadId != 0 ? L"launched" : L"not launched");
   if (provisioningNeeded) ProvisionUserData(start.environment.settingsFile, start.names, false);
   TraceStep(L"provisioning", Outcome(provisioningNeeded));
   ApplyPackageOption(start.options.g, start.names, false);
+  TracePackageStep(start.options);
   return startScreenThreadId;
 }
 
@@ -106,8 +111,9 @@ void RemovePerUserState(const Start& start) {
   const PerUserLock lock(start.names.perUserFolder);
   if (!lock.Held()) return;
   ProvisionUserData(start.environment.settingsFile, start.names, true);
-  TraceStep(L"provisioning removed", L"done");
+  TraceStep(L"provisioning", L"removed");
   ApplyPackageOption(start.options.g, start.names, true);
+  TracePackageStep(start.options);
 }
 
 // The platform's folders in place of %5; false when there is no usable platform or folder.
@@ -180,7 +186,10 @@ int RunStarter(HINSTANCE starter, const std::wstring& starterPath, int showComma
   // start cannot go on. Dropping it at the end of the start is the teardown: the object is closed
   // and released and its module unloaded. The main and pre-loaded modules stay loaded.
   const std::optional<ProductIdentity> identity = ProductIdentity::Load(identityModulePath);
-  if (!identity) return Conclude(StartFailure{FailureReason::kNoIdentity}, starterPath);
+  if (!identity) {
+    TraceStep(L"product identity", L"no identity object from " + identityModulePath);
+    return Conclude(StartFailure{FailureReason::kNoIdentity}, starterPath);
+  }
   const std::wstring productTitle = identity->ProductTitle();
   TraceStep(L"product identity", productTitle);
 
@@ -190,7 +199,7 @@ int RunStarter(HINSTANCE starter, const std::wstring& starterPath, int showComma
 
   Options options = ParseOptions(*commandLineText);
 
-  Start start{starterPath,         *identity,          std::move(environment), std::move(*commandLineText),
+  Start start{starterPath,      *identity,         std::move(environment), std::move(*commandLineText),
               std::move(names), std::move(options)};
   switch (mode) {
     case RunMode::kRegistration:
