@@ -36,7 +36,7 @@ function(add_starter_executable target)
     set(SEARCH_PATH_RESOURCE_BLOCK "// No string resource 1: a template of \"*\" builds no search path.")
   else()
     _starter_rc_literal(resource "${ARG_SEARCH_PATH_RESOURCE}")
-    set(SEARCH_PATH_RESOURCE_BLOCK "STRINGTABLE\nBEGIN\n    1, L\"${resource}\"\nEND")
+    set(SEARCH_PATH_RESOURCE_BLOCK "STRINGTABLE\nBEGIN\n    IDS_SEARCH_PATH_TEMPLATE, L\"${resource}\"\nEND")
   endif()
   set(STARTER_RESOURCE_DIR "${STARTER_SOURCE_DIR}/resources")
   set(STARTER_FILE_NAME "${ARG_OUTPUT_NAME}.exe")
@@ -49,7 +49,8 @@ function(add_starter_executable target)
   add_custom_command(OUTPUT "${gen}/starter.rc"
     COMMAND "${CMAKE_COMMAND}" -E copy "${gen}/starter.rc.configured" "${gen}/starter.rc"
     DEPENDS "${gen}/starter.rc.configured" "${STARTER_RESOURCE_DIR}/starter.manifest"
-            "${STARTER_RESOURCE_DIR}/strings.rc" "${def}"
+            "${STARTER_RESOURCE_DIR}/strings.rc"
+            "${STARTER_RESOURCE_DIR}/string_ids.h" "${def}"
     VERBATIM)
 
   add_executable(${target} WIN32

@@ -12,7 +12,15 @@ export WINEPREFIX=/tmp/upg-shot-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,
 wine=/usr/lib/wine/wine64
 Xvfb :97 -screen 0 1280x900x24 >/dev/null 2>&1 & xvfb=$!
 export DISPLAY=:97
-trap '/usr/lib/wine/wineserver -k; kill $xvfb; rm -rf "$WINEPREFIX"' EXIT INT TERM
+starter=
+# Ends only what this script started: its own prefix's server, its Xvfb and its starter, by pid.
+stop_own() {
+  /usr/lib/wine/wineserver -k
+  if [ -n "$starter" ]; then kill "$starter" 2>/dev/null || true; fi
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
+  rm -rf "$WINEPREFIX"
+}
+trap stop_own EXIT INT TERM
 $wine wineboot -i </dev/null >/dev/null 2>&1
 inst=$WINEPREFIX/drive_c/velmora-shot/Bin
 mkdir -p "$inst/x64"
@@ -31,4 +39,3 @@ done
 sleep 1
 [ -n "${win:-}" ] || { echo "the dialog did not appear" >&2; exit 1; }
 import -window "$win" "$out"
-kill "$starter" 2>/dev/null || true

@@ -37,8 +37,7 @@ bool DeclaresDocumentType(IXMLDOMDocument& document) {
   return SUCCEEDED(document.get_doctype(type.Put())) && type;
 }
 
-}  // namespace
-
+// A new document that loads synchronously and keeps to the file it is given.
 HRESULT CreateXmlDocument(ComPtr<IXMLDOMDocument>& document) {
   ComPtr<IXMLDOMDocument> created;
   HRESULT status = ::CoCreateInstance(kDomDocumentClass, nullptr, CLSCTX_ALL, kXmlDomDocumentInterface,
@@ -54,6 +53,8 @@ HRESULT CreateXmlDocument(ComPtr<IXMLDOMDocument>& document) {
   return S_OK;
 }
 
+// S_FALSE when the file could not be read or parsed, or declares a document type (refused even
+// where the document service would accept it).
 HRESULT LoadXmlFile(IXMLDOMDocument& document, const std::wstring& path) {
   UniqueBstr pathText(path);
   if (!pathText) return E_OUTOFMEMORY;
@@ -64,6 +65,8 @@ HRESULT LoadXmlFile(IXMLDOMDocument& document, const std::wstring& path) {
   if (status != S_OK && loaded != VARIANT_TRUE) return S_FALSE;
   return DeclaresDocumentType(document) ? S_FALSE : S_OK;
 }
+
+}  // namespace
 
 HRESULT LoadXmlDocument(const std::wstring& path, ComPtr<IXMLDOMDocument>& document) {
   document.Reset();

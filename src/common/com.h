@@ -154,19 +154,12 @@ inline constexpr IID kXmlDomDocumentInterface = {
 inline constexpr IID kXmlDomDocument2Interface = {
     0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
-// A new document that loads synchronously and reads nothing but the file it is given: it resolves
-// no external entity or DTD (a file, a URL or a network share named by the document), validates
-// nothing and refuses a document type declaration. The failing step's status otherwise.
-HRESULT CreateXmlDocument(ComPtr<IXMLDOMDocument>& document);
-
-// Loads the file into a document made by CreateXmlDocument. S_OK when it was loaded; S_FALSE when it
-// could not be read or parsed, or declares a document type (refused even where the document
-// service would accept it); else the failure.
-HRESULT LoadXmlFile(IXMLDOMDocument& document, const std::wstring& path);
-
-// Creates a document and loads the file into it. S_OK when the file was loaded; S_FALSE when the
-// document exists but the file was not loaded (the document is kept); else the failure that left
-// no document. Needs COM on the calling thread.
+// The one way a document is loaded: a new document that loads synchronously and reads nothing but
+// the file it is given. It resolves no external entity or DTD (a file, a URL or a network share
+// named by the document), validates nothing and refuses a document type declaration, also where
+// the document service would accept one. S_OK when the file was loaded; S_FALSE when the document
+// exists but the file was not loaded (the document is kept); else the failure that left no
+// document. Needs COM on the calling thread.
 HRESULT LoadXmlDocument(const std::wstring& path, ComPtr<IXMLDOMDocument>& document);
 
 }  // namespace velmora

@@ -99,9 +99,16 @@ std::optional<std::wstring> SearchAlongPath(const std::wstring& folders, const s
   return buffer;
 }
 
-bool Exists(const std::wstring& path) {
-  return !path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+bool PathEntry::IsFolder() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+
+std::optional<PathEntry> ProbePath(const std::wstring& path) {
+  if (path.empty() || path.find_first_of(L"*?") != std::wstring::npos) return std::nullopt;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  return PathEntry{data.dwFileAttributes, (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow};
 }
+
+bool Exists(const std::wstring& path) { return ProbePath(path).has_value(); }
 
 std::optional<std::wstring> EnvironmentValue(const wchar_t* name) {
   std::wstring buffer(256, L'\0');

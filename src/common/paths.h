@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@ inline constexpr std::size_t kPathCapacity = 260;
 inline constexpr std::size_t kLongPathCapacity = 520;
 inline constexpr std::size_t kModuleSearchPathCapacity = 3120;
 inline constexpr std::size_t kSearchTextCapacity = 8320;
+inline constexpr std::size_t kLongestPathCapacity = 32768;
 
 // True when the text and its terminator fit a buffer of that capacity.
 constexpr bool Fits(std::wstring_view text, std::size_t capacity) { return text.size() < capacity; }
@@ -37,6 +39,19 @@ std::optional<std::wstring> ModuleFileName(void* module, std::size_t capacity);
 std::optional<std::wstring> SearchAlongPath(const std::wstring& folders, const std::wstring& fileName,
                                             std::size_t capacity);
 
+// What the file system reports for an existing file or folder.
+struct PathEntry {
+  std::uint32_t attributes = 0;
+  std::uint64_t size = 0;  // 0 for a folder
+
+  [[nodiscard]] bool IsFolder() const;
+};
+
+// The one existence probe. Nothing when the path is empty, names nothing, or holds a wildcard
+// (which a directory lookup would match against other names).
+std::optional<PathEntry> ProbePath(const std::wstring& path);
+
+// True when a file or folder of that name exists.
 bool Exists(const std::wstring& path);
 
 // True when the relative path, joined below a root with a backslash, names the root or something

@@ -11,7 +11,7 @@ constexpr bool DisplayDepthSupported(std::optional<int> bitsPerPixel) {
   return !bitsPerPixel.has_value() || *bitsPerPixel > 4;
 }
 
-// Ends the process with the unsupported-display report when the screen has too few colours.
-void CheckDisplayDepth();
+// Bits per pixel of the screen; nothing when there is no screen to ask.
+std::optional<int> ScreenDepth();
 
 }  // namespace velmora

@@ -12,8 +12,6 @@
 namespace velmora {
 namespace {
 
-constexpr std::size_t kLongestPath = 32768;
-
 // The folders the loader searches for a module loaded by name, as it reports them; nothing when it
 // cannot tell (the call is not documented and not on every Windows version).
 std::optional<std::wstring> LoaderSearchPath() {
@@ -50,16 +48,15 @@ bool LoaderSearchesCurrentFolder() {
   return searchPath && NamesCurrentFolder(*searchPath);
 }
 
-void KeepCurrentFolderOutOfDllSearch() {
+void KeepCurrentFolderOutOfDllSearch(const std::wstring& starterPath) {
   ::SetDllDirectoryW(L"");
   // The DLL directory is inherited by every child process, so the empty text, which only removes
   // the current folder, is what Windows gets. Wine 8 ignores the empty text and still searches the
   // current folder; only there the starter's own folder is named instead: it is searched first
   // anyway, so nothing new is added for this process or a child.
   if (!LoaderSearchesCurrentFolder()) return;
-  const auto starterPath = ModuleFileName(nullptr, kLongestPath);
-  if (!starterPath) return;
-  ::SetDllDirectoryW(CutAtLastBackslash(*starterPath).c_str());
+  if (starterPath.empty()) return;
+  ::SetDllDirectoryW(CutAtLastBackslash(starterPath).c_str());
 }
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace velmora {
@@ -7,7 +8,7 @@ namespace velmora {
 // Takes the current folder out of the DLL search order before any module is loaded. A file
 // association starts the starter in the folder of the drawing the user opened, and a DLL planted
 // beside that drawing must never be loaded.
-void KeepCurrentFolderOutOfDllSearch();
+void KeepCurrentFolderOutOfDllSearch(const std::wstring& starterPath);
 
 // Whether the loader reports the current folder (".") among the folders it searches; false when it
 // cannot tell.

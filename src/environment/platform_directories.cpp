@@ -5,9 +5,8 @@
 #include <algorithm>
 
 #include "common/paths.h"
-#include "common/unique_handle.h"
 #include "environment/process_environment.h"
-#include "environment/settings_file.h"
+#include "files/settings_file.h"
 
 namespace velmora {
 namespace {
@@ -60,7 +59,7 @@ bool FallBackToDefault(const std::wstring& settingsFile, const PlatformChoice& c
   folders = FormFolders(element, dirs);
   if (!folders.usable) return false;
   if (Exists(userSettingsFile)) {
-    WriteSettingsValue(userSettingsFile, choice.userSection, L"nPlat", L"s" + fallback);
+    WriteTypedValue(userSettingsFile, choice.userSection, L"nPlat", kTextTag, fallback);
   }
   return true;
 }
@@ -113,11 +112,10 @@ std::wstring PlatformElement(std::wstring_view searchPath) {
 }
 
 bool IsFolder(const std::wstring& path) {
-  // A wildcard would let the lookup match some other entry.
-  if (path.empty() || path.find_first_of(L"*?") != std::wstring::npos) return false;
-  WIN32_FIND_DATAW entry{};
-  const UniqueFindHandle found(::FindFirstFileW(path.c_str(), &entry));
-  return found && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  // A folder named with a trailing backslash is refused, as a directory lookup refuses it.
+  if (path.ends_with(L'\\')) return false;
+  const auto entry = ProbePath(path);
+  return entry && entry->IsFolder();
 }
 
 bool ResolvePlatformDirectories(const std::wstring& settingsFile, const PlatformChoice& choice,

@@ -1,8 +1,9 @@
 #include "environment/process_environment.h"
 
 #include "common/paths.h"
-#include "environment/display_check.h"
-#include "environment/settings_file.h"
+#include "common/trace.h"
+#include "files/settings_file.h"
+#include "resources/string_ids.h"
 
 namespace velmora {
 namespace {
@@ -23,7 +24,7 @@ std::wstring CurrentFolder() {
 
 std::optional<std::wstring> SearchPathResource(HMODULE starter) {
   std::wstring buffer(kSearchTextCapacity, L'\0');
-  const int length = ::LoadStringW(starter, 1, buffer.data(), static_cast<int>(buffer.size()));
+  const int length = ::LoadStringW(starter, IDS_SEARCH_PATH_TEMPLATE, buffer.data(), static_cast<int>(buffer.size()));
   if (length <= 0) return std::nullopt;
   buffer.resize(static_cast<std::size_t>(length));
   return buffer;
@@ -88,7 +89,10 @@ std::wstring ExpandPlaceholders(const std::wstring& text, const PlaceholderValue
   // The formatter takes the inserts as an array of pointer-sized values.
   // Any other specification would make the formatter read an insert as a number or a further
   // argument, or write through it.
-  if (!HasOnlyPlainInserts(text)) return {};
+  if (!HasOnlyPlainInserts(text)) {
+    TraceRefusal(L"search path template", L"an insert with a format specification other than !s!");
+    return {};
+  }
   static const wchar_t kNoValue[] = L"";
   std::array<DWORD_PTR, kHighestInsert> inserts{};
   inserts.fill(reinterpret_cast<DWORD_PTR>(kNoValue));
@@ -131,16 +135,15 @@ std::wstring FitModuleSearchPath(const std::wstring& searchPath) {
   return searchPath.substr(0, lastSeparator);
 }
 
-PreparedEnvironment PrepareEnvironment(HMODULE starter, const BuiltinStrings& builtins) {
+PreparedEnvironment PrepareEnvironment(HMODULE starter, const std::wstring& starterFullPath,
+                                       const BuiltinStrings& builtins) {
   AssignEnvironment(L"QT_QPA_PLATFORM_PLUGIN_PATH", L"");
 
   PreparedEnvironment result;
-  const std::wstring starterPath = ModuleFileName(starter, kPathCapacity).value_or(std::wstring());
+  const std::wstring starterPath = FittedOrEmpty(starterFullPath, kPathCapacity);
   result.settingsFile = LocateSettingsFile(starterPath, builtins.settingsFileName);
   result.mainModuleName = MainModuleName(starterPath, builtins.mainModuleName);
-  result.identityModulePath = FittedOrEmpty(std::wstring(builtins.identityModuleName), kPathCapacity);
 
-  std::wstring searchPath;
   // Without its own path the starter cannot tell its folders; the current folder, which may be a
   // drawing's, must not take their place in the search path.
   const auto templateText =
@@ -152,18 +155,17 @@ PreparedEnvironment PrepareEnvironment(HMODULE starter, const BuiltinStrings& bu
         path.empty() ? ReadSettingsValue(file, kStarterSection, L"PathPrefix", kAffixCapacity) : std::wstring();
     const std::wstring suffix =
         path.empty() ? ReadSettingsValue(file, kStarterSection, L"PathSuffix", kAffixCapacity) : std::wstring();
-    searchPath = ExpandPlaceholders(ComposeSearchPath(*templateText, path, prefix, suffix),
-                                    SearchPathPlaceholders(starterPath, file));
-    PublishSearchPath(searchPath);
-    result.moduleSearchPath = FitModuleSearchPath(searchPath);
-  }
-
-  CheckDisplayDepth();
-
-  if (auto identity = SearchAlongPath(searchPath, result.identityModulePath, kPathCapacity)) {
-    result.identityModulePath = std::move(*identity);
+    result.searchPath = ExpandPlaceholders(ComposeSearchPath(*templateText, path, prefix, suffix),
+                                           SearchPathPlaceholders(starterPath, file));
+    PublishSearchPath(result.searchPath);
+    result.moduleSearchPath = FitModuleSearchPath(result.searchPath);
   }
   return result;
+}
+
+std::wstring FindIdentityModule(const std::wstring& searchPath, std::wstring_view builtinName) {
+  std::wstring name = FittedOrEmpty(std::wstring(builtinName), kPathCapacity);
+  return SearchAlongPath(searchPath, name, kPathCapacity).value_or(std::move(name));
 }
 
 }  // namespace velmora

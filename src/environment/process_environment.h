@@ -21,16 +21,21 @@ struct BuiltinStrings {
 struct PreparedEnvironment {
   std::wstring settingsFile;
   std::wstring mainModuleName;
-  std::wstring identityModulePath;
-  std::wstring moduleSearchPath;
+  std::wstring searchPath;        // as published in PATH and VX_WI_DIR_TREE
+  std::wstring moduleSearchPath;  // the search path cut to whole folders that fit ModuleSearchPath
 };
 
 // The values of the inserts %1 to %8, in that order.
 using PlaceholderValues = std::array<std::wstring, 8>;
 
-// Finds the settings file, builds the module search path and puts it in front of PATH and into
-// VX_WI_DIR_TREE, checks the display (which may end the process) and finds the identity module.
-PreparedEnvironment PrepareEnvironment(HMODULE starter, const BuiltinStrings& builtins);
+// Finds the settings file beside the starter, builds the module search path and puts it in front
+// of PATH and into VX_WI_DIR_TREE.
+PreparedEnvironment PrepareEnvironment(HMODULE starter, const std::wstring& starterPath,
+                                       const BuiltinStrings& builtins);
+
+// The identity module's full path when it is found along the search path, else its built-in name
+// (empty when that does not fit).
+std::wstring FindIdentityModule(const std::wstring& searchPath, std::wstring_view builtinName);
 
 // Expands %1..%8 and the other escapes of the platform's message formatting. Inserts %9 to %99
 // expand to empty text; a text the formatter refuses, one that gives an insert a format

@@ -29,6 +29,21 @@ struct Switches {
 
 Switches DetectSwitches(std::wstring_view commandLineText);
 
+// The four ways a start runs, chosen by -register and -unregister.
+enum class RunMode {
+  kApplicationStart,      // neither
+  kRegistration,          // -register alone
+  kReversedRegistration,  // -register and -unregister
+  kUnregistration,        // -unregister alone
+};
+
+constexpr RunMode RunModeOf(const Switches& switches) {
+  if (switches.registerModules) {
+    return switches.unregisterModules ? RunMode::kReversedRegistration : RunMode::kRegistration;
+  }
+  return switches.unregisterModules ? RunMode::kUnregistration : RunMode::kApplicationStart;
+}
+
 // Performs -stop_for_connect, -profiler and /4GB, in that order.
 void ApplyImmediateSwitches(const Switches& switches);
 

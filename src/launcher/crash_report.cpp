@@ -1,6 +1,7 @@
 #include "launcher/crash_report.h"
 
 #include "common/entry_point.h"
+#include "common/trace.h"
 #include "common/unique_handle.h"
 
 namespace velmora {
@@ -122,7 +123,7 @@ int CallApplication(RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine
 namespace velmora {
 
 int RunWithCrashReporting(RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine, int showCommand) {
-  UniqueModule crashReport(::LoadLibraryW(kCrashReportModule));
+  UniqueModule crashReport(LoadTracedModule(kCrashReportModule));
   if (crashReport) InstallCrashHandlers(crashReport.Get());
   return CallApplication(runApp, mainModule, commandLine, showCommand);
 }

@@ -4,18 +4,13 @@
 #include <stdlib.h>
 
 #include "common/paths.h"
+#include "common/trace.h"
+#include "resources/string_ids.h"
 
 namespace velmora {
 
-const FatalMessage FatalMessage::kMissingComponents{9, true};
-const FatalMessage FatalMessage::kCorruptMainModule{10, true};
-const FatalMessage FatalMessage::kUnsupportedDisplay{14, false};
-const FatalMessage FatalMessage::kNoPlatform{15, true};
-
 namespace {
 
-constexpr UINT kPrefixId = 11;
-constexpr UINT kReinstallLineId = 12;
 constexpr std::size_t kPrefixCapacity = 80;
 constexpr std::size_t kMessageCapacity = 1024;
 constexpr std::size_t kComposedCapacity = 2048;
@@ -29,19 +24,12 @@ std::optional<std::wstring> LoadText(UINT id, std::size_t capacity) {
   return buffer;
 }
 
-std::wstring Caption() {
-  std::wstring caption(kCaptionCapacity, L'\0');
-  const DWORD length = ::GetModuleFileNameW(nullptr, caption.data(), static_cast<DWORD>(kCaptionCapacity - 1));
-  caption.resize(length < kCaptionCapacity ? length : 0);
-  return caption;
-}
-
 }  // namespace
 
 std::optional<std::wstring> ComposeFatalText(const FatalMessage& message) {
-  const auto prefix = LoadText(kPrefixId, kPrefixCapacity);
+  const auto prefix = LoadText(IDS_ERROR_PREFIX, kPrefixCapacity);
   const auto text = LoadText(message.id, kMessageCapacity);
-  const auto reinstall = LoadText(kReinstallLineId, kMessageCapacity);
+  const auto reinstall = LoadText(IDS_REINSTALL_LINE, kMessageCapacity);
   if (!prefix || !text || !reinstall) return std::nullopt;
   std::wstring composed = *prefix + *text;
   if (message.reinstallLine) composed += *reinstall;
@@ -50,14 +38,24 @@ std::optional<std::wstring> ComposeFatalText(const FatalMessage& message) {
   return composed;
 }
 
-void ReportFatalError(const FatalMessage& message) {
+void ReportFatalError(const FatalMessage& message, const std::wstring& starterPath, int exitCode) {
   const auto text = ComposeFatalText(message);
   if (!text) return;
-  ::MessageBoxW(nullptr, text->c_str(), Caption().c_str(), MB_OK | MB_ICONERROR | MB_TOPMOST);
+  // A display text: cut to its box rather than refused.
+  const std::wstring caption = starterPath.substr(0, kCaptionCapacity - 1);
+  ::MessageBoxW(nullptr, text->c_str(), caption.c_str(), MB_OK | MB_ICONERROR | MB_TOPMOST);
   ::fputws(text->c_str(), stdout);
   ::fputwc(L'\n', stdout);
   ::_fcloseall();
-  ::exit(kFatalExitCode);
+  ::exit(exitCode);
+}
+
+int ReportStartFailure(const StartFailure& failure, const std::wstring& starterPath) {
+  const FatalMessage message = MessageFor(failure.reason);
+  TraceStep(L"failure report", L"message " + std::to_wstring(message.id));
+  ReportFatalError(message, starterPath, ExitCodeFor(failure, true));
+  TraceStep(L"failure report", L"its texts are missing");
+  return ExitCodeFor(failure, false);
 }
 
 }  // namespace velmora

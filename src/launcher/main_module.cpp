@@ -5,10 +5,11 @@
 
 #include "common/entry_point.h"
 #include "common/paths.h"
-#include "environment/settings_file.h"
+#include "common/trace.h"
+#include "files/settings_file.h"
+#include "files/settings_file.h"
 #include "launcher/command_line.h"
 #include "launcher/crash_report.h"
-#include "launcher/fatal_error.h"
 
 namespace velmora {
 namespace {
@@ -24,7 +25,7 @@ const wchar_t* MainModulePath() { return g_mainModulePath.data(); }
 
 HMODULE MainModuleHandle() { return g_mainModuleHandle; }
 
-void SetMainModulePath(const std::wstring& path) {
+void PublishMainModulePath(const std::wstring& path) {
   g_mainModulePath.fill(L'\0');
   if (Fits(path, g_mainModulePath.size())) path.copy(g_mainModulePath.data(), path.size());
 }
@@ -33,24 +34,17 @@ void PreloadModules(const std::wstring& settingsFile, const std::wstring& module
   for (const SectionEntry& entry : ReadSectionList(settingsFile, L"\\PreLoadedModules")) {
     if (const auto path = SearchAlongPath(moduleSearchPath, entry.name, kPathCapacity)) {
       // Deliberately never freed: the application relies on these staying in the process.
-      ::LoadLibraryW(path->c_str());
+      LoadTracedModule(path->c_str());
     }
   }
 }
 
-int HandOff(HandOffRequest request) {
-  g_mainModuleHandle = ::LoadLibraryW(MainModulePath());
-  if (g_mainModuleHandle == nullptr) {
-    const DWORD loadError = ::GetLastError();
-    ReportFatalError(FatalMessage::kMissingComponents);
-    return static_cast<int>(loadError);
-  }
+StartOutcome HandOff(HandOffRequest request) {
+  g_mainModuleHandle = LoadTracedModule(request.mainModulePath.c_str());
+  if (g_mainModuleHandle == nullptr) return StartFailure{FailureReason::kMainModuleNotLoaded, ::GetLastError()};
 
   const auto runApp = FindEntryPoint<RunAppEntry>(g_mainModuleHandle, "RunAppW");
-  if (runApp == nullptr) {
-    ReportFatalError(FatalMessage::kCorruptMainModule);
-    return kFatalExitCode;
-  }
+  if (runApp == nullptr) return StartFailure{FailureReason::kNoRunApp};
 
   if (const auto setThreadId = FindEntryPoint<SetStartScreenThreadIdEntry>(g_mainModuleHandle, "SetStartScreenThreadId")) {
     setThreadId(request.startScreenThreadId);
@@ -60,11 +54,11 @@ int HandOff(HandOffRequest request) {
   try {
     commandLine = ComposeApplicationCommandLine(request.commandLineText, request.settingsFile);
   } catch (const std::bad_alloc&) {
-    ReportFatalError(FatalMessage::kCorruptMainModule);
-    return kFatalExitCode;
+    return StartFailure{FailureReason::kNoApplicationCommandLine};
   }
   std::wstring().swap(request.commandLineText);
 
+  TraceStep(L"hand-off", L"running the application");
   return RunWithCrashReporting(runApp, g_mainModuleHandle, commandLine.data(), request.showCommand);
 }
 

@@ -4,6 +4,7 @@
 
 #include "common/entry_point.h"
 #include "common/paths.h"
+#include "common/trace.h"
 
 namespace velmora {
 
@@ -24,7 +25,7 @@ std::wstring FormatVersionText(ProductVersion version) {
 
 std::optional<ProductIdentity> ProductIdentity::Load(const std::wstring& modulePath) {
   if (modulePath.empty()) return std::nullopt;
-  UniqueModule module(::LoadLibraryW(modulePath.c_str()));
+  UniqueModule module(LoadTracedModule(modulePath.c_str()));
   if (!module) return std::nullopt;
   const auto factory = FindEntryPoint<OemFactory>(module.Get(), kOemFactoryName);
   if (factory == nullptr) return std::nullopt;

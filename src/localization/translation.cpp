@@ -1,5 +1,7 @@
 #include "localization/translation.h"
 
+#include "resources/string_ids.h"
+
 namespace velmora {
 namespace {
 
@@ -17,10 +19,10 @@ const wchar_t* Translated(SuppTranslate translate, const wchar_t* english) {
 }  // namespace
 
 void LoadUpgradeTexts(HINSTANCE resources, const std::wstring& translationFilePath, UpgradeTexts& texts) {
-  ::LoadStringW(resources, 18, texts.englishKeepChoice, UpgradeTexts::kLongCapacity);
-  ::LoadStringW(resources, 19, texts.englishResetTemplate, UpgradeTexts::kLongCapacity);
-  ::LoadStringW(resources, 16, texts.englishInstruction, UpgradeTexts::kShortCapacity);
-  ::LoadStringW(resources, 17, texts.englishContent, UpgradeTexts::kShortCapacity);
+  ::LoadStringW(resources, IDS_UPGRADE_KEEP_CHOICE, texts.englishKeepChoice, UpgradeTexts::kLongCapacity);
+  ::LoadStringW(resources, IDS_UPGRADE_RESET_TEMPLATE, texts.englishResetTemplate, UpgradeTexts::kLongCapacity);
+  ::LoadStringW(resources, IDS_UPGRADE_INSTRUCTION, texts.englishInstruction, UpgradeTexts::kShortCapacity);
+  ::LoadStringW(resources, IDS_UPGRADE_CONTENT, texts.englishContent, UpgradeTexts::kShortCapacity);
 
   const HMODULE library = ::GetModuleHandleW(L"strata.dll");
   if (library == nullptr) return;

@@ -7,7 +7,8 @@
 
 #include "common/entry_point.h"
 #include "common/paths.h"
-#include "environment/settings_file.h"
+#include "common/trace.h"
+#include "files/settings_file.h"
 
 namespace velmora {
 namespace {
@@ -27,14 +28,13 @@ struct LoadedModule {
 
 enum class LoadFailure { kNone, kNotLoadable, kNoHostPath };
 
-LoadFailure LoadForRegistration(const std::wstring& name, const std::wstring& searchPath, LoadedModule& loaded) {
-  const std::optional<std::wstring> path = SearchAlongPath(searchPath, name, kPathCapacity);
+LoadFailure LoadForRegistration(const std::wstring& name, const RegistrationHost& host, LoadedModule& loaded) {
+  const std::optional<std::wstring> path = SearchAlongPath(host.moduleSearchPath, name, kPathCapacity);
   if (!path) return LoadFailure::kNotLoadable;
-  loaded.module = ::LoadLibraryW(path->c_str());
+  loaded.module = LoadTracedModule(path->c_str());
   if (loaded.module == nullptr) return LoadFailure::kNotLoadable;
-  const std::optional<std::wstring> host = ModuleFileName(nullptr, kPathCapacity);
-  if (!host) return LoadFailure::kNoHostPath;
-  loaded.hostPath = *host;
+  if (host.starterPath.empty() || !Fits(host.starterPath, kPathCapacity)) return LoadFailure::kNoHostPath;
+  loaded.hostPath = host.starterPath;
   return LoadFailure::kNone;
 }
 
@@ -49,9 +49,9 @@ void LogRegistrationFailure(const std::wstring& name, const wchar_t* ending) {
 
 }  // namespace
 
-bool RegisterModule(const std::wstring& name, const std::wstring&, const std::wstring& searchPath) {
+bool RegisterModule(const std::wstring& name, const std::wstring&, const RegistrationHost& host) {
   LoadedModule loaded;
-  switch (LoadForRegistration(name, searchPath, loaded)) {
+  switch (LoadForRegistration(name, host, loaded)) {
     case LoadFailure::kNotLoadable:
       LogRegistrationFailure(name, L") - unable to load module");
       return false;
@@ -60,14 +60,14 @@ bool RegisterModule(const std::wstring& name, const std::wstring&, const std::ws
     case LoadFailure::kNone:
       break;
   }
-  const wchar_t* host = loaded.hostPath.c_str();
+  const wchar_t* hostPath = loaded.hostPath.c_str();
 
   if (const auto install = FindEntryPoint<InstallEntry>(loaded.module, "VxDllInstallW")) {
-    install(host, 0, 1, kUserScope);
-    install(host, 0, 0, kNoScope);
-    install(host, 0, 0, kNoScope);
-    const std::int32_t allUsers = install(host, 0, 1, kNoScope);
-    const std::int32_t user = install(host, 0, 1, kUserScope);
+    install(hostPath, 0, 1, kUserScope);
+    install(hostPath, 0, 0, kNoScope);
+    install(hostPath, 0, 0, kNoScope);
+    const std::int32_t allUsers = install(hostPath, 0, 1, kNoScope);
+    const std::int32_t user = install(hostPath, 0, 1, kUserScope);
     if (allUsers >= 0 || user >= 0) return true;
   }
 
@@ -76,37 +76,37 @@ bool RegisterModule(const std::wstring& name, const std::wstring&, const std::ws
     LogRegistrationFailure(name, L") - unable to find register entry point");
     return false;
   }
-  if (registerServer(host, 0) < 0) {
+  if (registerServer(hostPath, 0) < 0) {
     LogRegistrationFailure(name, L") - registering failed");
     return false;
   }
   return true;
 }
 
-bool UnregisterModule(const std::wstring& name, const std::wstring&, const std::wstring& searchPath) {
+bool UnregisterModule(const std::wstring& name, const std::wstring&, const RegistrationHost& host) {
   LoadedModule loaded;
-  if (LoadForRegistration(name, searchPath, loaded) != LoadFailure::kNone) return false;
-  const wchar_t* host = loaded.hostPath.c_str();
+  if (LoadForRegistration(name, host, loaded) != LoadFailure::kNone) return false;
+  const wchar_t* hostPath = loaded.hostPath.c_str();
 
   if (const auto install = FindEntryPoint<InstallEntry>(loaded.module, "VxDllInstallW")) {
-    const std::int32_t user = install(host, 0, 0, kUserScope);
-    install(host, 0, 0, kNoScope);
-    const std::int32_t allUsers = install(host, 0, 0, kNoScope);
+    const std::int32_t user = install(hostPath, 0, 0, kUserScope);
+    install(hostPath, 0, 0, kNoScope);
+    const std::int32_t allUsers = install(hostPath, 0, 0, kNoScope);
     if (user >= 0 || allUsers >= 0) return true;
   }
 
   const auto unregisterServer = FindEntryPoint<ServerEntry>(loaded.module, "VxDllUnRegisterServerW");
   if (unregisterServer == nullptr) return false;
-  return unregisterServer(host, 0) >= 0;
+  return unregisterServer(hostPath, 0) >= 0;
 }
 
-void RegisterModules(const std::wstring& settingsFile, const std::wstring& moduleSearchPath, bool unregistering) {
+void RegisterModules(const std::wstring& settingsFile, const RegistrationHost& host, bool unregistering) {
   // A module that fails neither stops the list nor changes the outcome of the run.
   for (const SectionEntry& entry : ReadSectionList(settingsFile, L"\\SelfRegModules")) {
     if (unregistering) {
-      UnregisterModule(entry.name, entry.value, moduleSearchPath);
+      UnregisterModule(entry.name, entry.value, host);
     } else {
-      RegisterModule(entry.name, entry.value, moduleSearchPath);
+      RegisterModule(entry.name, entry.value, host);
     }
   }
 }

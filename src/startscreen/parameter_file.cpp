@@ -6,8 +6,8 @@
 
 #include "common/com.h"
 #include "common/paths.h"
+#include "files/tree_copy.h"
 #include "startscreen/start_screen.h"
-#include "userdata/tree_copy.h"
 
 namespace velmora {
 namespace {
@@ -109,10 +109,7 @@ void ReportParseError(IXMLDOMDocument& document, const std::wstring& parameterFi
 HRESULT UpdateParameterFile(const StartScreenInfo& info, const std::wstring& parameterFile,
                             const std::wstring& workspace) {
   ComPtr<IXMLDOMDocument> document;
-  HRESULT status = CreateXmlDocument(document);
-  if (FAILED(status)) return status;
-
-  HRESULT loaded = LoadXmlFile(*document.Get(), parameterFile);
+  HRESULT loaded = LoadXmlDocument(parameterFile, document);
   if (FAILED(loaded)) return loaded;
   if (loaded != S_OK) {
     // A file that does not load is replaced by the template, without a backup.
@@ -121,12 +118,12 @@ HRESULT UpdateParameterFile(const StartScreenInfo& info, const std::wstring& par
         !CopyFileForUser(templateFile, parameterFile)) {
       return E_FAIL;
     }
-    loaded = LoadXmlFile(*document.Get(), parameterFile);
+    loaded = LoadXmlDocument(parameterFile, document);
     if (FAILED(loaded)) return loaded;
   }
 
   ComPtr<IXMLDOMElement> root;
-  status = document->get_documentElement(root.Put());
+  HRESULT status = document->get_documentElement(root.Put());
   if (status != S_OK) return status;
   if (!root) return E_POINTER;
   if (loaded != S_OK) {

@@ -13,21 +13,20 @@ constexpr wchar_t kStartScreenProgram[] = L"vuvevorodidaviz.exe";
 // The program beside the starter, else on PATH. Never from the current folder: a file association
 // starts the starter in the folder of the drawing the user opened, and a program planted there
 // must not run.
-std::optional<std::wstring> FindStartScreenProgram() {
-  const auto starterPath = ModuleFileName(nullptr, kPathCapacity);
-  std::wstring folders = starterPath ? CutAtLastBackslash(*starterPath) : std::wstring();
+std::optional<std::wstring> FindStartScreenProgram(const std::wstring& starterFolder) {
+  std::wstring folders = starterFolder;
   if (const auto path = EnvironmentValue(L"PATH")) folders += L';' + *path;
   return SearchAlongPath(folders, kStartScreenProgram, kPathCapacity);
 }
 
 }  // namespace
 
-std::uint32_t LaunchStartScreen(const StartScreenInfo& info) {
+std::uint32_t LaunchStartScreen(const StartScreenInfo& info, const std::wstring& starterFolder) {
   const auto workspace = PrepareStartScreenWorkspace(info);
   if (!workspace) return 0;
   WriteStartScreenParams(info, workspace->parameterFile, workspace->workspace);
 
-  const auto program = FindStartScreenProgram();
+  const auto program = FindStartScreenProgram(starterFolder);
   if (!program) return 0;
   std::wstring commandLine = std::wstring(kStartScreenProgram) + L" \"" + workspace->parameterFile + L'"';
   STARTUPINFOW startup{};

@@ -47,7 +47,8 @@ long WriteStartScreenParams(const StartScreenInfo& info, const std::wstring& par
                             const std::wstring& workspace);
 
 // Prepares the workspace and the parameter file and starts the start screen beside the
-// application; gives the identifier of its main thread, 0 when none was started.
-std::uint32_t LaunchStartScreen(const StartScreenInfo& info);
+// application; gives the identifier of its main thread, 0 when none was started. The program is
+// looked for in the starter's folder first, then along PATH.
+std::uint32_t LaunchStartScreen(const StartScreenInfo& info, const std::wstring& starterFolder);
 
 }  // namespace velmora

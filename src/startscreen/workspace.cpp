@@ -10,21 +10,15 @@
 
 #include "common/paths.h"
 #include "common/unique_handle.h"
+#include "files/tree_copy.h"
 #include "startscreen/start_screen.h"
-#include "userdata/tree_copy.h"
 
 namespace velmora {
 namespace {
 
-// A file and a folder of that name count alike.
-bool IsFound(const std::wstring& path) {
-  WIN32_FIND_DATAW data{};
-  return UniqueFindHandle(::FindFirstFileW(path.c_str(), &data)).IsValid();
-}
-
 // One level only: a missing parent makes the creation fail.
 bool FoundOrCreated(const std::wstring& folder) {
-  return IsFound(folder) || ::CreateDirectoryW(folder.c_str(), nullptr) || IsFound(folder);
+  return Exists(folder) || ::CreateDirectoryW(folder.c_str(), nullptr) || Exists(folder);
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -68,8 +62,8 @@ void DeleteWorkspace(const std::wstring& workspace) {
 bool SourceVersionIsNewer(const std::wstring& source, const std::wstring& workspace) {
   const std::wstring sourceVersion = source + L"\\last.version";
   const std::wstring workspaceVersion = workspace + L"\\last.version";
-  if (source.empty() || !IsFound(sourceVersion)) return false;
-  if (!IsFound(workspaceVersion)) return true;
+  if (source.empty() || !Exists(sourceVersion)) return false;
+  if (!Exists(workspaceVersion)) return true;
   const std::optional<std::int32_t> current = ReadVersionNumber(workspaceVersion);
   if (!current) return false;
   const std::optional<std::int32_t> offered = ReadVersionNumber(sourceVersion);
@@ -124,7 +118,7 @@ std::optional<StartScreenWorkspace> PrepareStartScreenWorkspace(const StartScree
   if (!FoundOrCreated(root) || !FoundOrCreated(profiles)) return std::nullopt;
   if (SourceVersionIsNewer(result.source, result.workspace)) DeleteWorkspace(result.workspace);
   if (!FoundOrCreated(result.workspace)) return std::nullopt;
-  const bool complete = IsFound(result.parameterFile) && IsFound(result.workspace + L"\\ssini.xml");
+  const bool complete = Exists(result.parameterFile) && Exists(result.workspace + L"\\ssini.xml");
   if (!complete && (result.source.empty() || !CopyTree(result.source, result.workspace, false))) {
     return std::nullopt;
   }

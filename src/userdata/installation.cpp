@@ -7,7 +7,7 @@
 
 #include "common/paths.h"
 #include "common/registry.h"
-#include "userdata/upgrade.h"
+#include "common/trace.h"
 
 namespace velmora {
 namespace {
@@ -18,14 +18,17 @@ std::wstring KnownFolder(int csidl) {
   return folder;
 }
 
-std::wstring UserFolderIn(int csidl, const ProductFacts& product, bool createMissing) {
-  if (product.companyName.empty() || product.productTitle.empty()) return {};
+std::wstring UserFolderIn(int csidl, const std::wstring& company, const std::wstring& title, bool createMissing) {
+  if (company.empty() || title.empty()) return {};
   // The identity module's names become folders below the application-data folder and must stay
   // there: ".." or a drive would put the user's data, and its removal, elsewhere.
-  if (!StaysBelowRoot(product.companyName) || !StaysBelowRoot(product.productTitle)) return {};
+  if (!StaysBelowRoot(company) || !StaysBelowRoot(title)) {
+    TraceRefusal(L"identity names " + company + L" and " + title, L"they would leave the application-data folder");
+    return {};
+  }
   const std::wstring base = KnownFolder(csidl);
   if (base.empty()) return {};
-  return UserFolderUnder(base, product.companyName, product.productTitle, createMissing);
+  return UserFolderUnder(base, company, title, createMissing);
 }
 
 // Appends one folder level; false when it is missing and may not, or could not, be created.
@@ -64,30 +67,31 @@ std::wstring TranslationFilePathOf(const std::wstring& mainModulePath) {
   return FittedOrEmpty(WithExtension(mainModulePath, L"wld"), kLongPathCapacity);
 }
 
-InstallationNames DeriveInstallationNames(const ProductFacts& product, const std::wstring& moduleSearchPath,
-                                          const std::wstring& mainModuleName) {
-  InstallationNames names;
-  names.productTitle = product.productTitle;
-  names.perUserFolder = UserFolderIn(CSIDL_APPDATA, product, true);
-  names.allUsersFolder = UserFolderIn(CSIDL_COMMON_APPDATA, product, false);
-  names.productKey = ProductKeyOf(product);
+std::wstring PerUserFolderOf(const std::wstring& company, const std::wstring& title) {
+  return UserFolderIn(CSIDL_APPDATA, company, title, true);
+}
+
+std::wstring AllUsersFolderOf(const std::wstring& company, const std::wstring& title) {
+  return UserFolderIn(CSIDL_COMMON_APPDATA, company, title, false);
+}
+
+void DeriveFileNames(const std::wstring& moduleSearchPath, const std::wstring& mainModuleName,
+                     const std::wstring& starterPath, InstallationNames& names) {
   names.mainModulePath =
       SearchAlongPath(moduleSearchPath, mainModuleName, kLongPathCapacity).value_or(mainModuleName);
   names.translationFilePath = TranslationFilePathOf(names.mainModulePath);
-  names.starterFolder = CutAtLastBackslash(ModuleFileName(nullptr, kPathCapacity).value_or(std::wstring()));
+  names.starterFolder = CutAtLastBackslash(FittedOrEmpty(starterPath, kPathCapacity));
   if (!names.perUserFolder.empty()) {
     names.userConfigFolder = FittedOrEmpty(names.perUserFolder + L"\\Config", kPathCapacity);
     if (!names.userConfigFolder.empty()) {
       names.userSettingsFile = FittedOrEmpty(names.userConfigFolder + L"\\cfg.ini", kPathCapacity);
     }
   }
-  return names;
 }
 
-bool ReadProvisioningNeeded(const InstallationNames& names, bool registering) {
+bool ReadProvisioningNeeded(const InstallationNames& names) {
   std::wstring userDataDir;
   if (const UniqueRegistryKey key = OpenRegistryKey(HKEY_CURRENT_USER, names.productKey, kReadAccess)) {
-    if (!registering) HandleUpgrade(key.Get(), names);
     userDataDir = ReadRegistryText(key.Get(), L"UserDataDir").value_or(std::wstring());
   }
   return names.perUserFolder != userDataDir;

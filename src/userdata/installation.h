@@ -5,13 +5,12 @@
 
 namespace velmora {
 
-// What the identity provider answered, as the names below need it.
+// What the identity provider answered for the product key.
 struct ProductFacts {
   std::wstring companyName;  // empty when the provider answered null or empty
   std::wstring productName;
   std::uint16_t major = 0;
   std::uint16_t minor = 0;
-  std::wstring productTitle;
 };
 
 // Every name under which the installation and the user keep state.
@@ -27,8 +26,18 @@ struct InstallationNames {
   std::wstring productTitle;  // the title of the upgrade question
 };
 
-InstallationNames DeriveInstallationNames(const ProductFacts& product, const std::wstring& moduleSearchPath,
-                                          const std::wstring& mainModuleName);
+// <roaming application data>\company\title, both created when missing. Empty when company or
+// title is empty or would leave the application-data folder.
+std::wstring PerUserFolderOf(const std::wstring& company, const std::wstring& title);
+
+// <common application data>\company\title when it exists, else empty.
+std::wstring AllUsersFolderOf(const std::wstring& company, const std::wstring& title);
+
+// Fills in the names that follow from the main module name, the per-user folder and the starter's
+// own path: main module path, translation file, starter folder, user configuration folder and
+// user settings file.
+void DeriveFileNames(const std::wstring& moduleSearchPath, const std::wstring& mainModuleName,
+                     const std::wstring& starterPath, InstallationNames& names);
 
 // base \ company \ title. With createMissing the two folders are made when missing; without it,
 // the folder is empty unless both exist. When base itself is missing the result is base with a
@@ -42,9 +51,8 @@ std::wstring ProductKeyOf(const ProductFacts& product);
 // The main module path cut at its last '.' with ".wld" appended; empty when it does not fit.
 std::wstring TranslationFilePathOf(const std::wstring& mainModulePath);
 
-// Reads the current user's product key (running the upgrade handling unless modules are being
-// registered) and tells whether the per-user folder still needs its default data: it differs from
-// the recorded UserDataDir.
-bool ReadProvisioningNeeded(const InstallationNames& names, bool registering);
+// Whether the per-user folder still needs its default data: it differs from the UserDataDir
+// recorded in the current user's product key.
+bool ReadProvisioningNeeded(const InstallationNames& names);
 
 }  // namespace velmora

@@ -8,9 +8,9 @@
 #include "common/com.h"
 #include "common/paths.h"
 #include "common/registry.h"
-#include "common/unique_handle.h"
-#include "environment/settings_file.h"
-#include "userdata/provisioning.h"
+#include "common/trace.h"
+#include "files/copy_list.h"
+#include "files/settings_file.h"
 
 namespace velmora {
 namespace {
@@ -21,18 +21,16 @@ struct PackageNames {
   std::wstring recordValueName;
 };
 
-bool IsFound(const std::wstring& path) {
-  WIN32_FIND_DATAW data{};
-  return UniqueFindHandle(::FindFirstFileW(path.c_str(), &data)).IsValid();
-}
-
 // False when a name is empty or would not fit its 260-character buffer.
 bool DerivePackageNames(const std::wstring& packageFile, const std::wstring& perUserFolder, PackageNames& names) {
   const std::wstring fileName = FileNameOf(packageFile);
   const std::wstring packageName = fileName.substr(0, fileName.rfind(L'.'));
   // Without a name the package would have no folder of its own: its copies would mix with the
   // per-user folder's.
-  if (packageName.empty() || !StaysBelowRoot(packageName)) return false;
+  if (packageName.empty() || !StaysBelowRoot(packageName)) {
+    TraceRefusal(L"package name " + packageName, L"it names no folder of its own below the per-user folder");
+    return false;
+  }
   names.folder = CutAtLastBackslash(packageFile);
   names.destinationRoot = perUserFolder;
   if (names.destinationRoot.back() != L'\\') names.destinationRoot += L'\\';
@@ -98,7 +96,9 @@ long FindCopyListName(IXMLDOMElement& root, std::wstring& fileName) {
     if (fileType == L"INI") {
       if (const long result = ReadAttributeText(*entry.Get(), L"FileName", fileName); result != 0) return result;
       // The copy list belongs to the package: a name that leaves its folder makes it invalid.
-      return Fits(fileName, kPathCapacity) && StaysBelowRoot(fileName) ? 0 : 1;
+      if (Fits(fileName, kPathCapacity) && StaysBelowRoot(fileName)) return 0;
+      TraceRefusal(L"package copy list " + fileName, L"it would leave the package's folder");
+      return 1;
     }
   }
 }
@@ -120,7 +120,7 @@ enum class Destination { kReady, kUnusable, kAppliedBefore };
 // Creates the destination root (one level) unless it exists; an existing one that the record
 // names means the package was applied before.
 Destination PrepareDestination(const PackageNames& names, const std::wstring& productKey) {
-  if (!IsFound(names.destinationRoot)) {
+  if (!Exists(names.destinationRoot)) {
     return ::CreateDirectoryW(names.destinationRoot.c_str(), nullptr) ? Destination::kReady : Destination::kUnusable;
   }
   return ReadRecord(productKey, names.recordValueName) == names.destinationRoot ? Destination::kAppliedBefore
@@ -131,7 +131,7 @@ Destination PrepareDestination(const PackageNames& names, const std::wstring& pr
 
 long ApplyPackage(const std::wstring& packageFile, const std::wstring& perUserFolder, bool remove,
                   const std::wstring& productKey) {
-  if (perUserFolder.empty() || !Fits(packageFile, kPathCapacity) || !IsFound(packageFile)) return 1;
+  if (perUserFolder.empty() || !Fits(packageFile, kPathCapacity) || !Exists(packageFile)) return 1;
   PackageNames names;
   if (!DerivePackageNames(packageFile, perUserFolder, names)) return 1;
   if (!remove) {

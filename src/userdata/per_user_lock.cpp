@@ -4,6 +4,8 @@
 
 #include <cwchar>
 
+#include "common/trace.h"
+
 namespace velmora {
 namespace {
 
@@ -21,6 +23,7 @@ void ReportNotHeld(const std::wstring& perUserFolder) {
   const std::wstring line = L"Starter: another start is still preparing '" + perUserFolder +
                             L"'; this start goes on without the per-user steps.";
   ::OutputDebugStringW(line.c_str());
+  TraceRefusal(L"per-user steps for " + perUserFolder, L"the per-user lock was not had in time");
 }
 
 }  // namespace

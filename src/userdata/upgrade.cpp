@@ -5,9 +5,10 @@
 #include "common/entry_point.h"
 #include "common/paths.h"
 #include "common/registry.h"
+#include "common/trace.h"
 #include "common/unique_handle.h"
+#include "files/tree_copy.h"
 #include "localization/translation.h"
-#include "userdata/tree_copy.h"
 
 namespace velmora {
 namespace {
@@ -20,8 +21,8 @@ constexpr int kLastBackupNumber = 99;
 static_assert(sizeof(TASKDIALOGCONFIG) == 160);
 
 bool IsFile(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  const auto entry = ProbePath(path);
+  return entry && !entry->IsFolder();
 }
 
 // The reset template with every "%s" replaced by the folder and "%%" by '%'; nothing when the
@@ -111,7 +112,7 @@ HRESULT ShowTaskDialog(const TASKDIALOGCONFIG& config, int& button) {
   using TaskDialogIndirectEntry = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
   // Only version 6 of the common controls, which the starter's manifest selects for the process,
   // exports the task dialog; loaded only now, as the question is seldom asked.
-  const UniqueModule commonControls(::LoadLibraryW(L"comctl32.dll"));
+  const UniqueModule commonControls(LoadTracedModule(L"comctl32.dll"));
   const auto taskDialog =
       commonControls ? FindEntryPoint<TaskDialogIndirectEntry>(commonControls.Get(), "TaskDialogIndirect") : nullptr;
   if (taskDialog == nullptr) return AskWithMessageBox(config, button);
@@ -143,6 +144,12 @@ void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resou
     ::RegDeleteValueW(key.Get(), kMarker);
   }
   MarkProfiles(names.productKey);
+}
+
+void AskAboutUpgrade(const InstallationNames& names) {
+  if (const UniqueRegistryKey key = OpenRegistryKey(HKEY_CURRENT_USER, names.productKey, kReadAccess)) {
+    HandleUpgrade(key.Get(), names);
+  }
 }
 
 bool BackupFiles(const std::wstring& folder, const std::wstring& pattern, const std::wstring& target,

@@ -27,6 +27,10 @@ HRESULT AskWithMessageBox(const TASKDIALOGCONFIG& config, int& button);
 void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resources = ::GetModuleHandleW(nullptr),
                    const UpgradeDialog& dialog = ShowTaskDialog);
 
+// The upgrade question of a start: HandleUpgrade over the current user's product key, when there
+// is one.
+void AskAboutUpgrade(const InstallationNames& names);
+
 // Copies the files of `folder` matching `pattern` into `target` or, when it is empty, into a new
 // folder <folder>\BackUpCfgNN (the lowest free number of 01..99; 99 when none is free), deleting
 // each source whose copy succeeded when `removeSources` is set. False when nothing matched or the

@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "common/paths.h"
+#include "files/tree_copy.h"
 #include "support/files.h"
-#include "userdata/tree_copy.h"
 
 namespace velmora::testing {
 namespace {

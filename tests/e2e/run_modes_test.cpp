@@ -68,6 +68,52 @@ TEST(RunModes, RegistrationEndsWithZeroWithoutTheApplication) {
   }
 }
 
+std::vector<std::wstring> IdentityCalls(const Installation& installation) {
+  std::vector<std::wstring> calls;
+  for (const auto& line : installation.Record()) {
+    if (line.starts_with(L"identity:")) calls.push_back(line.substr(9));
+  }
+  return calls;
+}
+
+TEST(RunModes, AskTheIdentityProviderInItsDocumentedOrder) {
+  // The title, the per-user folder, the all-users folder, the product key: asked anew each time.
+  const std::vector<std::wstring> names = {L"loaded",
+                                           L"new_IOemInfo",
+                                           L"GetProductVersion",
+                                           L"GetProductVersion",
+                                           L"GetProductName",
+                                           L"GetCompanyName",
+                                           L"GetCompanyName",
+                                           L"GetProductVersion",
+                                           L"GetProductVersion",
+                                           L"GetProductName",
+                                           L"GetCompanyName"};
+  const std::vector<std::wstring> startScreen = {L"GetUserInfoName", L"GetUserInfoCompany", L"GetProductVersion",
+                                                 L"GetProductVersion"};
+  const std::vector<std::wstring> teardown = {L"Close", L"Release", L"unloaded"};
+  const auto joined = [](std::vector<std::wstring> first, const std::vector<std::wstring>& second,
+                         const std::vector<std::wstring>& third) {
+    first.insert(first.end(), second.begin(), second.end());
+    first.insert(first.end(), third.begin(), third.end());
+    return first;
+  };
+  const struct {
+    const wchar_t* arguments;
+    std::vector<std::wstring> calls;
+  } cases[] = {
+      {L"", joined(names, startScreen, teardown)},
+      {L"-register", joined(names, {}, teardown)},
+      {L"-register -unregister", joined(names, {}, teardown)},
+      {L"-unregister", joined(names, {}, teardown)},
+  };
+  for (const auto& c : cases) {
+    Installation installation;
+    EXPECT_EQ(installation.Run(c.arguments).exitCode, 0u) << Utf8(c.arguments);
+    EXPECT_EQ(IdentityCalls(installation), c.calls) << Utf8(c.arguments);
+  }
+}
+
 TEST(RunModes, MixedCaseSwitchesAreNotRecognised) {
   Installation installation;
   installation.WriteText(L"Bin\\main.ini", "[Main]\nExitCode=7\n");

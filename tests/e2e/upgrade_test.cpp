@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "e2e/installation.h"
+#include "files/tree_copy.h"
 #include "support/files.h"
-#include "userdata/tree_copy.h"
 
 namespace velmora::testing {
 namespace {

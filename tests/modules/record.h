@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/utf8.h"
+
 namespace velmora::testing {
 
 inline void RecordLine(std::wstring_view line) {
@@ -17,11 +19,7 @@ inline void RecordLine(std::wstring_view line) {
   if (length == 0 || length >= MAX_PATH) return;
   std::wstring text(line);
   text += L'\n';
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr,
-                        nullptr);
+  const std::string utf8 = Utf8(text);
   HANDLE file = ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "support/utf8.h"
+
 namespace velmora::testing {
 
 inline constexpr unsigned long kTimedOutExitCode = 999;
@@ -29,9 +31,5 @@ ChildResult RunChild(const std::wstring& program, const std::wstring& commandLin
 
 // The folder of the running test executable, without a trailing backslash.
 std::wstring TestBinaryFolder();
-
-// Text conversions for assertions and file contents.
-std::string Utf8(const std::wstring& text);
-std::wstring Wide(const std::string& utf8);
 
 }  // namespace velmora::testing

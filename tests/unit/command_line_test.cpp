@@ -62,6 +62,22 @@ TEST(DetectSwitches, FindsOnlyTheListedSpellingsAnywhereInTheText) {
 
 std::wstring Chars(std::size_t count) { return std::wstring(count, L'v'); }
 
+TEST(RunModeOf, ComesFromRegisterAndUnregisterFoundInTheText) {
+  const struct {
+    const wchar_t* text;
+    RunMode mode;
+  } cases[] = {
+      {L"\"a.dwg\" ", RunMode::kApplicationStart},
+      {L"\"-register\" ", RunMode::kRegistration},
+      {L"\"-unregister\" \"/REGISTER\" ", RunMode::kReversedRegistration},
+      {L"\"-unregister\" ", RunMode::kUnregistration},
+      // Inside "-unregister" there is no "-register": the hyphen comes before "un".
+      {L"\"/UNREGISTER\" ", RunMode::kUnregistration},
+      {L"\"C:\\plans\\site-register.dwg\" ", RunMode::kRegistration},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RunModeOf(DetectSwitches(c.text)), c.mode) << ::testing::PrintToString(c.text);
+}
+
 TEST(ParseOptions, FollowsTheTokenRulesOfTheRequotedText) {
   const std::wstring fits = Chars(259);
   const std::wstring tooLong = Chars(260);

@@ -7,6 +7,7 @@
 
 #include <cwchar>
 
+#include "common/paths.h"
 #include "launcher/fatal_error.h"
 #include "userdata/upgrade.h"
 
@@ -34,6 +35,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const velmora::FatalMessage message{static_cast<UINT>(std::wcstoul(arguments[1], nullptr, 10)),
                                       std::wcscmp(arguments[2], L"1") == 0};
   ::LocalFree(arguments);
-  velmora::ReportFatalError(message);
+  velmora::ReportFatalError(message, velmora::ModuleFileName(nullptr, velmora::kLongPathCapacity).value_or(L""),
+                            velmora::kFatalExitCode);
   return kReportReturned;
 }

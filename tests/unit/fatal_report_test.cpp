@@ -30,10 +30,12 @@ TEST(ReportFatalError, ShowsOneBoxEchoesTheTextAndEndsWith255) {
     FatalMessage message;
     std::wstring text;
   } cases[] = {
-      {FatalMessage::kMissingComponents, L"Error: Some of application components are missing or corrupted" + reinstall},
-      {FatalMessage::kCorruptMainModule, L"Error: Main application component is corrupted" + reinstall},
-      {FatalMessage::kUnsupportedDisplay, L"Error: Unsupported display settings.\n256 or more colors required."},
-      {FatalMessage::kNoPlatform, L"Error: 55" + reinstall},
+      {MessageFor(FailureReason::kMainModuleNotLoaded),
+       L"Error: Some of application components are missing or corrupted" + reinstall},
+      {MessageFor(FailureReason::kNoRunApp), L"Error: Main application component is corrupted" + reinstall},
+      {MessageFor(FailureReason::kUnsupportedDisplay),
+       L"Error: Unsupported display settings.\n256 or more colors required."},
+      {MessageFor(FailureReason::kNoPlatform), L"Error: 55" + reinstall},
       {{9, false}, L"Error: Some of application components are missing or corrupted"},
   };
   for (const auto& c : cases) {
@@ -56,6 +58,28 @@ TEST(ReportFatalError, ReturnsWithoutABoxWhenTheMessageHasNoText) {
   EXPECT_EQ(result.exitCode, kReportReturned);
   EXPECT_EQ(result.output, "");
   EXPECT_TRUE(result.boxes.empty());
+}
+
+TEST(StartFailure, MapsEachReasonToItsMessageAndEveryReportToOneExitCode) {
+  const struct {
+    FailureReason reason;
+    UINT message;
+    bool reinstallLine;
+  } cases[] = {
+      {FailureReason::kNoCommandLine, 10, true},        {FailureReason::kUnsupportedDisplay, 14, false},
+      {FailureReason::kNoIdentity, 9, true},            {FailureReason::kNoPlatform, 15, true},
+      {FailureReason::kMainModuleNotLoaded, 9, true},   {FailureReason::kNoRunApp, 10, true},
+      {FailureReason::kNoApplicationCommandLine, 10, true},
+  };
+  for (const auto& c : cases) {
+    const int reason = static_cast<int>(c.reason);
+    EXPECT_EQ(MessageFor(c.reason).id, c.message) << reason;
+    EXPECT_EQ(MessageFor(c.reason).reinstallLine, c.reinstallLine) << reason;
+    EXPECT_EQ(ExitCodeFor({c.reason, ERROR_MOD_NOT_FOUND}, true), 255) << reason;
+    // Without its texts the report cannot be shown: only a failed main-module load keeps its code.
+    const int unreported = c.reason == FailureReason::kMainModuleNotLoaded ? ERROR_MOD_NOT_FOUND : 255;
+    EXPECT_EQ(ExitCodeFor({c.reason, ERROR_MOD_NOT_FOUND}, false), unreported) << reason;
+  }
 }
 
 TEST(DisplayDepthSupported, NeedsMoreThanFourBitsPerPixel) {

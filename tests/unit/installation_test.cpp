@@ -61,13 +61,13 @@ TEST(UserFolderUnder, GivesTheBaseForAMissingBaseAndNothingForMissingOrOverlongN
 }
 
 TEST(ProductKeyOf, NamesCompanyProductAndVersion) {
-  EXPECT_EQ(ProductKeyOf({L"Company", L"Product", 25, 2, L"Product 25.2"}), L"SOFTWARE\\Company\\Product\\25.2");
-  EXPECT_EQ(ProductKeyOf({L"C", L"P", 65535, 0, L""}), L"SOFTWARE\\C\\P\\65535.0");
-  EXPECT_EQ(ProductKeyOf({L"", L"P", 1, 0, L""}), L"");
-  EXPECT_EQ(ProductKeyOf({L"C", L"", 1, 0, L""}), L"");
+  EXPECT_EQ(ProductKeyOf({L"Company", L"Product", 25, 2}), L"SOFTWARE\\Company\\Product\\25.2");
+  EXPECT_EQ(ProductKeyOf({L"C", L"P", 65535, 0}), L"SOFTWARE\\C\\P\\65535.0");
+  EXPECT_EQ(ProductKeyOf({L"", L"P", 1, 0}), L"");
+  EXPECT_EQ(ProductKeyOf({L"C", L"", 1, 0}), L"");
   // SOFTWARE\ + company + \P\1.0 is 259 characters with a company of 244, 260 with 245.
-  EXPECT_EQ(ProductKeyOf({std::wstring(244, L'c'), L"P", 1, 0, L""}).size(), 259u);
-  EXPECT_EQ(ProductKeyOf({std::wstring(245, L'c'), L"P", 1, 0, L""}), L"");
+  EXPECT_EQ(ProductKeyOf({std::wstring(244, L'c'), L"P", 1, 0}).size(), 259u);
+  EXPECT_EQ(ProductKeyOf({std::wstring(245, L'c'), L"P", 1, 0}), L"");
 }
 
 TEST(TranslationFilePathOf, ReplacesTheTextFromTheLastDot) {
@@ -112,16 +112,14 @@ TEST(ReadProvisioningNeeded, ComparesThePerUserFolderWithTheStoredUserDataDir) {
       {L"too long, no folder", &longText, DWORD(longText.size() * 2), L"", false},
   };
   for (const auto& c : cases) {
-    for (const bool registering : {false, true}) {
-      TestCompanyKey company;
-      InstallationNames names;
-      names.productKey = company.SubKey(L"P\\1.0");
-      names.perUserFolder = c.perUserFolder;
-      if (c.stored) {
-        ASSERT_TRUE(company.SetValue(L"P\\1.0", L"UserDataDir", REG_SZ, c.stored->data(), c.bytes));
-      }
-      EXPECT_EQ(ReadProvisioningNeeded(names, registering), c.needed) << Utf8(c.label) << registering;
+    TestCompanyKey company;
+    InstallationNames names;
+    names.productKey = company.SubKey(L"P\\1.0");
+    names.perUserFolder = c.perUserFolder;
+    if (c.stored) {
+      ASSERT_TRUE(company.SetValue(L"P\\1.0", L"UserDataDir", REG_SZ, c.stored->data(), c.bytes));
     }
+    EXPECT_EQ(ReadProvisioningNeeded(names), c.needed) << Utf8(c.label);
   }
 }
 

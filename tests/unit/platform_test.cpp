@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "environment/platform_choice.h"
 #include "environment/platform_directories.h"
-#include "environment/settings_file.h"
+#include "files/settings_file.h"
 #include "unit_fixtures.h"
-#include "userdata/platform_choice.h"
 
 namespace velmora {
 namespace {

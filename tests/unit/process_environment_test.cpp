@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "common/paths.h"
 #include "environment/dll_search.h"
 
 namespace velmora {
@@ -143,7 +144,7 @@ TEST(NamesCurrentFolder, FindsTheDotElementOnly) {
 TEST(KeepCurrentFolderOutOfDllSearch, LeavesTheCurrentFolderOutOfTheLoadersSearch) {
   ::SetDllDirectoryW(nullptr);
   if (!LoaderSearchesCurrentFolder()) GTEST_SKIP() << "this loader does not report the current folder";
-  KeepCurrentFolderOutOfDllSearch();
+  KeepCurrentFolderOutOfDllSearch(ModuleFileName(nullptr, kLongestPathCapacity).value_or(L""));
   EXPECT_FALSE(LoaderSearchesCurrentFolder());
   ::SetDllDirectoryW(nullptr);
 }

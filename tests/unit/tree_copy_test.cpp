@@ -1,4 +1,4 @@
-#include "userdata/tree_copy.h"
+#include "files/tree_copy.h"
 
 #include <windows.h>
 

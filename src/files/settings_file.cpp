@@ -1,8 +1,9 @@
-#include "environment/settings_file.h"
+#include "files/settings_file.h"
 
 #include <windows.h>
 
 #include "common/paths.h"
+#include "common/trace.h"
 #include "common/unique_handle.h"
 
 namespace velmora {
@@ -15,10 +16,8 @@ constexpr std::size_t kEntryCapacity = kPathCapacity;
 bool IsUsableSettingsFile(const std::wstring& candidate) {
   // No "insert a disk" or similar system box may appear while probing for the file.
   ScopedErrorMode quiet(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  WIN32_FIND_DATAW data{};
-  UniqueFindHandle found(::FindFirstFileW(candidate.c_str(), &data));
-  if (!found) return false;
-  return data.nFileSizeHigh != 0 || data.nFileSizeLow != 0;
+  const auto entry = ProbePath(candidate);
+  return entry && entry->size != 0;
 }
 
 bool BeginsWithUtf16ByteOrderMark(const std::wstring& file) {
@@ -51,6 +50,8 @@ bool WriteSettingsValue(const std::wstring& file, const std::wstring& section, c
                         const std::wstring& value) {
   if (!BeginsWithUtf16ByteOrderMark(file) &&
       !(SurvivesCodePage(section, CP_ACP) && SurvivesCodePage(key, CP_ACP) && SurvivesCodePage(value, CP_ACP))) {
+    TraceRefusal(L"settings value " + section + L'\\' + key + L" in " + file,
+                 L"the file's code page cannot hold it unchanged");
     return false;
   }
   return ::WritePrivateProfileStringW(section.c_str(), key, value.c_str(), file.c_str()) != FALSE;
@@ -90,6 +91,11 @@ std::wstring ReadTypedValue(const std::wstring& file, const std::wstring& sectio
   std::wstring tagged = ReadSettingsValue(file, section.c_str(), key, kPathCapacity);
   if (tagged.empty()) return {};
   return tagged.substr(1);
+}
+
+bool WriteTypedValue(const std::wstring& file, const std::wstring& section, const wchar_t* key, wchar_t tag,
+                     const std::wstring& value) {
+  return WriteSettingsValue(file, section, key, tag + value);
 }
 
 std::vector<SectionEntry> SplitSectionEntries(std::wstring_view block, bool blockWasCut) {

@@ -1,9 +1,9 @@
-#include "userdata/platform_choice.h"
+#include "environment/platform_choice.h"
 
 #include <windows.h>
 
 #include "common/paths.h"
-#include "environment/settings_file.h"
+#include "files/settings_file.h"
 
 namespace velmora {
 namespace {
@@ -13,12 +13,6 @@ constexpr wchar_t kPlatformKey[] = L"nPlat";
 // Tagged text, the type tag included.
 std::wstring ReadTaggedPlatform(const std::wstring& file, const std::wstring& section) {
   return ReadSettingsValue(file, section.c_str(), kPlatformKey, kPathCapacity);
-}
-
-// A name the file cannot hold unchanged is not written: stored as another text it would never match
-// again. The choice then holds for this start only.
-void WriteTaggedPlatform(const std::wstring& file, const std::wstring& section, const std::wstring& tagged) {
-  WriteSettingsValue(file, section, kPlatformKey, tagged);
 }
 
 }  // namespace
@@ -35,8 +29,10 @@ std::optional<PlatformChoice> ChoosePlatform(const std::wstring& settingsFile, c
   if (userFileExists) {
     const std::wstring stored = ReadTaggedPlatform(userSettingsFile, choice.userSection);
     if (stored.size() > 1 && optionB.empty()) choice.name = stored.substr(1);
-    if (!optionB.empty() && L"s" + optionB != stored) {
-      WriteTaggedPlatform(userSettingsFile, choice.userSection, L"s" + optionB);
+    // A name the file cannot hold unchanged is not written: stored as another text it would never
+    // match again. The choice then holds for this start only.
+    if (!optionB.empty() && kTextTag + optionB != stored) {
+      WriteTypedValue(userSettingsFile, choice.userSection, kPlatformKey, kTextTag, optionB);
     }
   }
   if (!optionB.empty()) choice.name = optionB;
@@ -45,7 +41,7 @@ std::optional<PlatformChoice> ChoosePlatform(const std::wstring& settingsFile, c
     if (fallback.size() <= 1) return std::nullopt;
     choice.name = fallback.substr(1);
     choice.fromUserSide = false;
-    if (userFileExists) WriteTaggedPlatform(userSettingsFile, choice.userSection, fallback);
+    if (userFileExists) WriteTypedValue(userSettingsFile, choice.userSection, kPlatformKey, fallback[0], choice.name);
   }
   return choice;
 }

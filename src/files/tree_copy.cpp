@@ -1,8 +1,9 @@
-#include "userdata/tree_copy.h"
+#include "files/tree_copy.h"
 
 #include <windows.h>
 
 #include "common/paths.h"
+#include "common/trace.h"
 #include "common/unique_handle.h"
 
 namespace velmora {
@@ -72,7 +73,10 @@ class TreeWalk {
     // ".bak" companions must fit too, so that a backup is never written under a cut name.
     if (!Fits(source, kPathCapacity) || !Fits(destination + L".bak", kPathCapacity)) return;
     const bool exists = !destinationIsNew && Exists(destination);
-    if (IsFolderLink(entry)) return;
+    if (IsFolderLink(entry)) {
+      TraceRefusal(L"folder link " + source, L"folder links are not followed");
+      return;
+    }
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       VisitFolder(source, destination, exists);
     } else if (exists) {

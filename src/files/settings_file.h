@@ -35,8 +35,15 @@ bool WriteSettingsValue(const std::wstring& file, const std::wstring& section, c
 // Whether the text survives the conversion to the code page and back unchanged.
 bool SurvivesCodePage(std::wstring_view text, unsigned codePage);
 
+// Values of the tree sections carry a one-character type tag in front; text is tagged 's'.
+inline constexpr wchar_t kTextTag = L's';
+
 // A value of a tree section without its one-character type tag; empty when missing.
 std::wstring ReadTypedValue(const std::wstring& file, const std::wstring& section, const wchar_t* key);
+
+// Writes a value of a tree section behind its type tag, as WriteSettingsValue writes.
+bool WriteTypedValue(const std::wstring& file, const std::wstring& section, const wchar_t* key, wchar_t tag,
+                     const std::wstring& value);
 
 // A whole section as entries in file order, without the "@=" entries. Empty when the section is
 // missing or empty.
