@@ -38,6 +38,17 @@ void MakeWritable(const std::wstring& path) {
   }
 }
 
+// The platform's copy keeps the source's read-only attribute; default data the user could not
+// change, save over or refresh would be of no use in the user's folder. A walk knows the source's
+// attributes from its listing and spends no further call on a source that is not read-only.
+bool CopyWritable(const std::wstring& source, const std::wstring& destination, bool sourceMayBeReadOnly) {
+  if (!::CopyFileW(source.c_str(), destination.c_str(), FALSE)) return false;
+  if (sourceMayBeReadOnly) MakeWritable(destination);
+  return true;
+}
+
+bool IsReadOnlyEntry(const WIN32_FIND_DATAW& entry) { return (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0; }
+
 bool IsDotEntry(const wchar_t* name) {
   return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
 }
@@ -72,17 +83,17 @@ class TreeWalk {
     const std::wstring destination = destinationFolder + L'\\' + entry.cFileName;
     // ".bak" companions must fit too, so that a backup is never written under a cut name.
     if (!Fits(source, kPathCapacity) || !Fits(destination + L".bak", kPathCapacity)) return;
-    const bool exists = !destinationIsNew && Exists(destination);
     if (IsFolderLink(entry)) {
       TraceRefusal(L"folder link " + source, L"folder links are not followed");
       return;
     }
+    const bool exists = !destinationIsNew && Exists(destination);
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       VisitFolder(source, destination, exists);
     } else if (exists) {
-      VisitExistingFile(source, destination);
+      VisitExistingFile(source, destination, IsReadOnlyEntry(entry));
     } else if (!remove_) {
-      CopyFileForUser(source, destination);
+      CopyWritable(source, destination, IsReadOnlyEntry(entry));
     }
   }
 
@@ -95,7 +106,7 @@ class TreeWalk {
     Walk(source, destination, !exists);
   }
 
-  void VisitExistingFile(const std::wstring& source, const std::wstring& destination) {
+  void VisitExistingFile(const std::wstring& source, const std::wstring& destination, bool sourceIsReadOnly) {
     // The starter's own copies are writable: a read-only file, or ".bak", was made so by the user
     // or an administrator and is neither replaced nor deleted (as Windows would refuse anyway).
     if (IsReadOnly(destination)) return;
@@ -103,10 +114,10 @@ class TreeWalk {
     const std::wstring backup = destination + L".bak";
     if (remove_) {
       if (same) ::DeleteFileW(destination.c_str());
-    } else if (!same && !IsReadOnly(backup) && CopyFileForUser(destination, backup)) {
+    } else if (!same && !IsReadOnly(backup) && CopyWritable(destination, backup, false)) {
       // Replaced only once the user's content is safe in the ".bak": a ".bak" that is a folder or
       // locked leaves the file as it is.
-      CopyFileForUser(source, destination);
+      CopyWritable(source, destination, sourceIsReadOnly);
     }
   }
 
@@ -116,11 +127,7 @@ class TreeWalk {
 }  // namespace
 
 bool CopyFileForUser(const std::wstring& source, const std::wstring& destination) {
-  if (!::CopyFileW(source.c_str(), destination.c_str(), FALSE)) return false;
-  // The platform's copy keeps the source's read-only attribute; default data the user could not
-  // change, save over or refresh would be of no use in the user's folder.
-  MakeWritable(destination);
-  return true;
+  return CopyWritable(source, destination, true);
 }
 
 bool DeleteFileOfUser(const std::wstring& path) {
