@@ -38,17 +38,19 @@ measure() {
 
 start_starter() { measure "$1" "$name.exe"; }
 start_floor() { measure "$1" "$tools/floor.exe" "$main_module" "$start_screen" "$parameter_file"; }
+start_floor_document() { measure "$1" "$tools/floor.exe" "$main_module" "$start_screen" "$parameter_file" document; }
 start_bare() { measure "$1" "$tools/bare_loader.exe" "$main_module"; }
 
-# alternate STARTER_LABEL BASELINE_LABEL START_BASELINE: three warm-up starts of each, then the series.
+# alternate STARTER_LABEL BASELINE_LABEL START_BASELINE [LABEL START]: three warm-up starts of
+# each, then the series, the programs in turn.
 alternate() {
-  for _ in 1 2 3; do start_starter warm-up; "$3" warm-up; done
-  for ((i = 0; i < starts; i++)); do start_starter "$1"; "$3" "$2"; done
+  for _ in 1 2 3; do start_starter warm-up; "$3" warm-up; [ $# -lt 5 ] || "$5" warm-up; done
+  for ((i = 0; i < starts; i++)); do start_starter "$1"; "$3" "$2"; [ $# -lt 5 ] || "$5" "$4"; done
 }
 
 cd "$bin"
 # The starter's first start here prepares the start screen's workspace that floor.exe points to.
-alternate starter-screen floor start_floor
+alternate starter-screen floor start_floor floor-document start_floor_document
 [ -f "$per_user/ss20/profiles/\$\$Default\$\$/ini.xml" ] || { echo "no start-screen parameter file" >&2; exit 1; }
 # Without the start screen's source files no workspace is prepared and no start screen starts.
 rm -rf "$all_users/ss20" "$per_user/ss20"
@@ -89,5 +91,7 @@ echo "Second start of $name.exe, $starts alternating starts against each baselin
 echo "(build: $build)"
 failed=0
 table "With the start screen, against floor.exe:" starter-screen floor floor 1.25 1.30 || failed=1
+table "The same starts, against floor.exe writing the parameter file through the document service too:" \
+  starter-screen floor-document "floor+doc" - -
 table "Without a start screen, against bare_loader.exe:" starter-bare bare "bare loader" 1.15 - || failed=1
 exit $failed
