@@ -86,13 +86,13 @@ bool HasOnlyPlainInserts(std::wstring_view text) {
 }
 
 std::wstring ExpandPlaceholders(const std::wstring& text, const PlaceholderValues& values) {
-  // The formatter takes the inserts as an array of pointer-sized values.
-  // Any other specification would make the formatter read an insert as a number or a further
-  // argument, or write through it.
+  // An insert format other than a plain string would make the formatter read an insert as a
+  // number or a further argument, or write through it.
   if (!HasOnlyPlainInserts(text)) {
-    TraceRefusal(L"search path template", L"an insert with a format specification other than !s!");
+    TraceRefusal(L"search path template", L"an insert with a format other than !s!");
     return {};
   }
+  // The formatter takes the inserts as an array of pointer-sized values.
   static const wchar_t kNoValue[] = L"";
   std::array<DWORD_PTR, kHighestInsert> inserts{};
   inserts.fill(reinterpret_cast<DWORD_PTR>(kNoValue));

@@ -38,12 +38,12 @@ PreparedEnvironment PrepareEnvironment(HMODULE starter, const std::wstring& star
 std::wstring FindIdentityModule(const std::wstring& searchPath, std::wstring_view builtinName);
 
 // Expands %1..%8 and the other escapes of the platform's message formatting. Inserts %9 to %99
-// expand to empty text; a text the formatter refuses, one that gives an insert a format
-// specification other than "!s!", or whose expansion would not fit 8320 characters, expands to
+// expand to empty text; a text the formatter refuses, one that gives an insert a format string
+// other than "!s!", or whose expansion would not fit 8320 characters, expands to
 // empty text.
 std::wstring ExpandPlaceholders(const std::wstring& text, const PlaceholderValues& values);
 
-// True when every insert of the text is plain (%N) or carries the plain string specification
+// True when every insert of the text is plain (%N) or carries the plain string format
 // (%N!s!); "%%" escapes the percent sign.
 bool HasOnlyPlainInserts(std::wstring_view text);
 
