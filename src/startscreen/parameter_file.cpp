@@ -1,67 +1,281 @@
+#include "startscreen/parameter_file.h"
+
 #include <windows.h>
 
+#include <xmllite.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <utility>
 
 #include "common/com.h"
 #include "common/paths.h"
+#include "common/unique_handle.h"
 #include "files/tree_copy.h"
 #include "startscreen/start_screen.h"
 
 namespace velmora {
 namespace {
 
-// S_OK with the first element at the path below the root; the selection's status otherwise.
-HRESULT SelectElement(IXMLDOMElement& root, const wchar_t* path, ComPtr<IXMLDOMNode>& node) {
-  const UniqueBstr query(path);
-  if (!query) return E_OUTOFMEMORY;
-  const HRESULT status = root.selectSingleNode(query.Get(), node.Put());
-  if (status == S_OK && !node) return E_POINTER;
-  return status;
+// The bytes the reader reads: the file's, held in memory. The reader takes any sequential stream;
+// it needs no COM initialisation, and this object none either.
+class ByteStream final : public ISequentialStream {
+ public:
+  explicit ByteStream(std::string_view bytes) : bytes_(bytes) {}
+  ByteStream(const ByteStream&) = delete;
+  ByteStream& operator=(const ByteStream&) = delete;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (id == __uuidof(IUnknown) || id == __uuidof(ISequentialStream)) {
+      *object = static_cast<ISequentialStream*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  // The stream lives on the stack of the reading function, which releases the reader before it.
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+  HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* read) override {
+    const std::size_t count = std::min<std::size_t>(size, bytes_.size() - position_);
+    std::memcpy(buffer, bytes_.data() + position_, count);
+    position_ += count;
+    if (read != nullptr) *read = static_cast<ULONG>(count);
+    return count == size ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
+
+ private:
+  std::string_view bytes_;
+  std::size_t position_ = 0;
+};
+
+// The whole file, or nothing when it cannot be read or is larger than the capacity.
+std::optional<std::string> ReadFileBytes(const std::wstring& path, std::size_t capacity) {
+  const UniqueKernelHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 || static_cast<std::uint64_t>(size.QuadPart) > capacity) {
+    return std::nullopt;
+  }
+  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!bytes.empty() && (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                         read != bytes.size())) {
+    return std::nullopt;
+  }
+  return bytes;
 }
 
-HRESULT ReadElementText(IXMLDOMElement& root, const wchar_t* path, std::wstring& text) {
-  ComPtr<IXMLDOMNode> node;
-  HRESULT status = SelectElement(root, path, node);
-  if (status != S_OK) return status;
-  UniqueBstr value;
-  status = node->get_text(value.Put());
-  if (status == S_OK) text = value.Text();
-  return status;
+std::wstring HexCode(HRESULT status) {
+  wchar_t text[16];
+  std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(status));
+  return text;
 }
 
-// Replaces the element's whole content with the text; the document escapes what XML would read
-// as markup.
-HRESULT SetElementText(IXMLDOMElement& root, const wchar_t* path, const std::wstring& text) {
-  ComPtr<IXMLDOMNode> node;
-  const HRESULT status = SelectElement(root, path, node);
-  if (status != S_OK) return status;
-  const UniqueBstr value(text);
-  if (!value) return E_OUTOFMEMORY;
-  return node->put_text(value.Get());
+std::wstring CurrentName(IXmlReader& reader) {
+  const wchar_t* name = nullptr;
+  UINT length = 0;
+  if (FAILED(reader.GetQualifiedName(&name, &length)) || name == nullptr) return {};
+  return std::wstring(name, length);
 }
 
-HRESULT CopyElementText(IXMLDOMElement& root, const wchar_t* sourcePath, const wchar_t* targetPath) {
-  std::wstring text;
-  const HRESULT status = ReadElementText(root, sourcePath, text);
-  if (status != S_OK) return status;
-  return SetElementText(root, targetPath, text);
+std::wstring CurrentValue(IXmlReader& reader) {
+  const wchar_t* value = nullptr;
+  UINT length = 0;
+  if (FAILED(reader.GetValue(&value, &length)) || value == nullptr) return {};
+  return std::wstring(value, length);
 }
+
+// Where the reader stands; a position from the line and the column in the line.
+struct ReaderPosition {
+  UINT line = 0;
+  UINT column = 0;
+  auto operator<=>(const ReaderPosition&) const = default;
+};
+
+ReaderPosition CurrentPosition(IXmlReader& reader) {
+  ReaderPosition position;
+  reader.GetLineNumber(&position.line);
+  reader.GetLinePosition(&position.column);
+  return position;
+}
+
+// The attributes of the element or declaration the reader stands on, at most `bound` of them.
+bool ReadAttributes(IXmlReader& reader, std::size_t bound, std::vector<XmlAttribute>& attributes) {
+  HRESULT status = reader.MoveToFirstAttribute();
+  for (std::size_t count = 0; status == S_OK; ++count) {
+    if (count == bound) return false;
+    attributes.push_back({CurrentName(reader), CurrentValue(reader)});
+    status = reader.MoveToNextAttribute();
+  }
+  return status == S_FALSE && SUCCEEDED(reader.MoveToElement());
+}
+
+// Reads every node into the list. Some readers (Wine's) answer S_OK forever on input cut inside a
+// text or a comment, repeating the last node, and make up an end tag missing at the very end: the
+// loop is bounded by the number of characters (no node is shorter than one), a node repeated
+// in kind and position stops it, and an end tag must stand after its start tag.
+HRESULT ReadNodes(IXmlReader& reader, std::size_t characters, std::vector<XmlNode>& nodes) {
+  std::vector<ReaderPosition> openElements;
+  XmlNodeType previousKind = XmlNodeType_None;
+  ReaderPosition previousPosition;
+  for (std::size_t count = 0; count <= characters; ++count) {
+    XmlNodeType kind = XmlNodeType_None;
+    const HRESULT status = reader.Read(&kind);
+    if (status == S_FALSE) return S_OK;
+    if (status != S_OK) return status;
+    const ReaderPosition position = CurrentPosition(reader);
+    if (kind == previousKind && position == previousPosition) return E_FAIL;
+    previousKind = kind;
+    previousPosition = position;
+
+    XmlNode node;
+    switch (kind) {
+      case XmlNodeType_XmlDeclaration:
+      case XmlNodeType_Element:
+        node.kind = kind == XmlNodeType_Element ? XmlNodeKind::kElement : XmlNodeKind::kDeclaration;
+        node.name = CurrentName(reader);
+        // Valid only before the reader moves to the attributes.
+        node.empty = reader.IsEmptyElement() != FALSE;
+        if (!ReadAttributes(reader, characters, node.attributes)) return E_FAIL;
+        if (kind == XmlNodeType_Element && !node.empty) openElements.push_back(position);
+        break;
+      case XmlNodeType_EndElement:
+        if (openElements.empty() || !(openElements.back() < position)) return E_FAIL;
+        openElements.pop_back();
+        node.kind = XmlNodeKind::kEndElement;
+        node.name = CurrentName(reader);
+        break;
+      case XmlNodeType_Text:
+      case XmlNodeType_CDATA:
+      case XmlNodeType_Comment:
+      case XmlNodeType_Whitespace:
+        node.kind = kind == XmlNodeType_Text    ? XmlNodeKind::kText
+                    : kind == XmlNodeType_CDATA ? XmlNodeKind::kCData
+                    : kind == XmlNodeType_Comment ? XmlNodeKind::kComment
+                                                  : XmlNodeKind::kWhitespace;
+        node.value = CurrentValue(reader);
+        break;
+      case XmlNodeType_ProcessingInstruction:
+        node.kind = XmlNodeKind::kProcessingInstruction;
+        node.name = CurrentName(reader);
+        node.value = CurrentValue(reader);
+        break;
+      default:
+        // A document type, or a kind this writer does not know.
+        return E_FAIL;
+    }
+    nodes.push_back(std::move(node));
+  }
+  return E_FAIL;
+}
+
+// Creates the reader (xmllite.dll is loaded here, at the first call) and reads the bytes through it.
+HRESULT ReadXml(std::string_view bytes, std::size_t characters, std::vector<XmlNode>& nodes) {
+  // Declared first, so that the reader, which holds it, goes first.
+  ByteStream stream(bytes);
+  ComPtr<IXmlReader> reader;
+  HRESULT status = ::CreateXmlReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.Put()), nullptr);
+  if (FAILED(status)) return status;
+  if (!reader) return E_NOINTERFACE;
+  // Prohibited and unresolved by default; said here so that no default is relied on.
+  status = reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
+  if (FAILED(status)) return status;
+  status = reader->SetProperty(XmlReaderProperty_XmlResolver, 0);
+  if (FAILED(status)) return status;
+  status = reader->SetInput(&stream);
+  if (FAILED(status)) return status;
+  return ReadNodes(*reader.Get(), characters, nodes);
+}
+
+// True when the reader decodes a character reference beyond U+FFFF as its surrogate pair.
+bool ReaderKeepsSupplementaryReferences() {
+  std::vector<XmlNode> nodes;
+  constexpr std::string_view probe = "<a>&#x10000;</a>";
+  return SUCCEEDED(ReadXml(probe, probe.size(), nodes)) && nodes.size() == 3 && nodes[1].value == L"\xD800\xDC00";
+}
+
+bool UsesCrLfLineEnds(std::wstring_view characters) {
+  const std::size_t lineFeed = characters.find(L'\n');
+  return lineFeed != std::wstring_view::npos && lineFeed > 0 && characters[lineFeed - 1] == L'\r';
+}
+
+}  // namespace
+
+std::optional<ParameterDocument> ReadParameterDocument(const std::wstring& path, std::wstring& failure) {
+  const auto bytes = ReadFileBytes(path, kParameterFileCapacity);
+  if (!bytes) {
+    failure = L"cannot be read or is larger than 1 MiB";
+    return std::nullopt;
+  }
+  const auto text = DecodeXmlBytes(*bytes);
+  if (!text) {
+    failure = L"neither UTF-8 nor UTF-16 LE with a byte-order mark";
+    return std::nullopt;
+  }
+  const XmlPrescan scan = PrescanXml(text->characters);
+  if (!scan.readable || (scan.supplementaryReference && !ReaderKeepsSupplementaryReferences())) {
+    failure = L"not well-formed (no markup, a null character or an undeclared reference)";
+    return std::nullopt;
+  }
+  ParameterDocument document;
+  document.encoding = text->encoding;
+  document.byteOrderMark = text->byteOrderMark;
+  document.crLfLineEnds = UsesCrLfLineEnds(text->characters);
+  const HRESULT status = ReadXml(*bytes, text->characters.size(), document.nodes);
+  if (FAILED(status)) {
+    failure = L"not read whole and well-formed, or declares a document type (" + HexCode(status) + L")";
+    return std::nullopt;
+  }
+  if (!IsWritableDocument(document)) {
+    failure = L"incomplete, or in another encoding than it declares";
+    return std::nullopt;
+  }
+  return document;
+}
+
+bool ReplaceFileContent(const std::wstring& path, std::string_view bytes) {
+  const std::wstring temporary = path + L".vxtmp";
+  if (!Fits(temporary, kPathCapacity) || bytes.size() > MAXDWORD) return false;
+  UniqueKernelHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  DWORD written = 0;
+  const bool complete = bytes.empty() || (::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                                      &written, nullptr) &&
+                                          written == bytes.size());
+  file.Reset();
+  if (complete && ::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  const DWORD error = ::GetLastError();
+  ::DeleteFileW(temporary.c_str());
+  ::SetLastError(error);
+  return false;
+}
+
+namespace {
 
 // The caption and the status line are rebuilt from base texts that are never written, so that the
-// build suffix never accumulates over starts.
-HRESULT WriteRows(IXMLDOMElement& root, const StartScreenInfo& info, const std::wstring& workspace) {
-  HRESULT status = S_OK;
+// build suffix never accumulates over starts. False when an element is missing.
+bool WriteRows(ParameterDocument& document, const StartScreenInfo& info, const std::wstring& workspace) {
+  bool complete = true;
   const auto set = [&](const wchar_t* path, const std::wstring& text) {
-    if (status == S_OK) status = SetElementText(root, path, text);
+    complete = complete && ReplaceElementText(document, path, text);
   };
-  const auto copy = [&](const wchar_t* sourcePath, const wchar_t* targetPath) {
-    if (status == S_OK) status = CopyElementText(root, sourcePath, targetPath);
+  const auto copy = [&](const wchar_t* sourcePath, const wchar_t* targetPath, const std::wstring& suffix) {
+    const auto text = ElementText(document, sourcePath);
+    complete = complete && text && ReplaceElementText(document, targetPath, *text + suffix);
   };
   set(L"MainAppParams/Name", info.productTitle);
   set(L"MainAppParams/Version", info.versionText);
-  copy(L"MainAppParams/AppNames/StartCaption", L"MainAppParams/AppNames/Caption");
+  copy(L"MainAppParams/AppNames/StartCaption", L"MainAppParams/AppNames/Caption", L"");
   set(L"MainAppParams/UserInfo/UserName", info.userName);
   set(L"MainAppParams/UserInfo/CompanyName", info.companyName);
   set(L"MainAppParams/DdeServer/AppName", info.ddeAppName);
@@ -70,83 +284,47 @@ HRESULT WriteRows(IXMLDOMElement& root, const StartScreenInfo& info, const std::
   set(L"MainAppParams/Dirs/SamplesPath", info.userFolder + L"\\Samples");
   set(L"MainAppParams/Dirs/TestDrivePath", info.userFolder + L"\\TestDrive");
   set(L"MainAppParams/Dirs/KelptrxPath", info.userFolder + L"\\kelptrx");
-  if (info.installerBuild.empty()) {
-    copy(L"MainAppParams/Status/StartString", L"MainAppParams/Status/String");
-  } else if (status == S_OK) {
-    std::wstring line;
-    status = ReadElementText(root, L"MainAppParams/Status/StartString", line);
-    set(L"MainAppParams/Status/String", line + L" (" + info.installerBuild + L")");
-  }
+  copy(L"MainAppParams/Status/StartString", L"MainAppParams/Status/String",
+       info.installerBuild.empty() ? L"" : L" (" + info.installerBuild + L")");
   set(L"MainAppParams/Status/Value", L"1");
   set(L"MainAppParams/Commands/ShowTab", L"");
   set(L"MainAppParams/Commands/ShowHtmlPage", L"");
   set(L"MainAppParams/Commands/ShowHtmlElementById", L"");
-  return status;
+  return complete;
 }
 
-// Tells the debugger why the parameter file did not parse.
-void ReportParseError(IXMLDOMDocument& document, const std::wstring& parameterFile) {
-  std::wstring reason;
-  long line = 0;
-  long position = 0;
-  ComPtr<IXMLDOMParseError> error;
-  if (SUCCEEDED(document.get_parseError(error.Put())) && error) {
-    UniqueBstr text;
-    if (SUCCEEDED(error->get_reason(text.Put()))) reason = text.Text();
-    error->get_line(&line);
-    error->get_linepos(&position);
-  }
-  for (wchar_t& c : reason) {
-    if (c == L'\n') c = L' ';
-  }
-  // Room for both texts, two numbers of at most 11 characters and the fixed words.
-  std::wstring message(parameterFile.size() + reason.size() + 80, L'\0');
-  const int length = std::swprintf(message.data(), message.size(), L"can't load '%ls' - '%ls' at line %ld at %ld\r\n",
-                                   parameterFile.c_str(), reason.c_str(), line, position);
-  if (length > 0) ::OutputDebugStringW(message.c_str());
+// Tells the debugger why the parameter file did not load.
+void ReportLoadFailure(const std::wstring& parameterFile, const std::wstring& failure) {
+  const std::wstring message = L"can't load '" + parameterFile + L"' - '" + failure + L"'\r\n";
+  ::OutputDebugStringW(message.c_str());
 }
 
-HRESULT UpdateParameterFile(const StartScreenInfo& info, const std::wstring& parameterFile,
-                            const std::wstring& workspace) {
-  ComPtr<IXMLDOMDocument> document;
-  HRESULT loaded = LoadXmlDocument(parameterFile, document);
-  if (FAILED(loaded)) return loaded;
-  if (loaded != S_OK) {
-    // A file that does not load is replaced by the template, without a backup.
-    const std::wstring templateFile = info.commonDataDir + L"\\ss20\\vmss_files\\ini.xml";
-    if (info.commonDataDir.empty() || !Fits(templateFile, kPathCapacity) ||
-        !CopyFileForUser(templateFile, parameterFile)) {
-      return E_FAIL;
-    }
-    loaded = LoadXmlDocument(parameterFile, document);
-    if (FAILED(loaded)) return loaded;
+// The parameter file, or the template copied over it when it does not load.
+std::optional<ParameterDocument> LoadOrReplaceByTemplate(const StartScreenInfo& info, const std::wstring& parameterFile) {
+  std::wstring failure;
+  auto document = ReadParameterDocument(parameterFile, failure);
+  if (document) return document;
+  // A file that does not load is replaced by the template, without a backup.
+  const std::wstring templateFile = info.commonDataDir + L"\\ss20\\vmss_files\\ini.xml";
+  if (info.commonDataDir.empty() || !Fits(templateFile, kPathCapacity) ||
+      !CopyFileForUser(templateFile, parameterFile)) {
+    return std::nullopt;
   }
-
-  ComPtr<IXMLDOMElement> root;
-  HRESULT status = document->get_documentElement(root.Put());
-  if (status != S_OK) return status;
-  if (!root) return E_POINTER;
-  if (loaded != S_OK) {
-    ReportParseError(*document.Get(), parameterFile);
-    return E_FAIL;
-  }
-
-  status = WriteRows(*root.Get(), info, workspace);
-  if (status != S_OK) return status;
-  UniqueBstr pathText(parameterFile);
-  if (!pathText) return E_OUTOFMEMORY;
-  UniqueVariant path;
-  path.SetText(std::move(pathText));
-  return document->save(path.Get());
+  document = ReadParameterDocument(parameterFile, failure);
+  if (!document) ReportLoadFailure(parameterFile, failure);
+  return document;
 }
 
 }  // namespace
 
 long WriteStartScreenParams(const StartScreenInfo& info, const std::wstring& parameterFile,
                             const std::wstring& workspace) {
-  // COM is initialised only for as long as the document lives, and exactly that is undone.
-  const ScopedComApartment apartment;
-  return UpdateParameterFile(info, parameterFile, workspace);
+  auto document = LoadOrReplaceByTemplate(info, parameterFile);
+  if (!document) return E_FAIL;
+  if (!WriteRows(*document, info, workspace)) return E_FAIL;
+  const auto bytes = WriteParameterDocument(*document);
+  if (!bytes) return E_FAIL;
+  return ReplaceFileContent(parameterFile, *bytes) ? S_OK : E_FAIL;
 }
 
 }  // namespace velmora

@@ -256,7 +256,8 @@ TEST(WriteStartScreenParams, AReadOnlyTemplateGivesAParameterFileThatCanBeSaved)
   EXPECT_EQ(TextAt(bed.Workspace(L"ini.xml"), L"MainAppParams/Name"), L"Velmora 2.1");
 }
 
-// COM is initialised around the document only and left as it was found.
+// The parameter file needs no COM: a thread where nobody initialised it writes the file and is left
+// without an apartment.
 TEST(WriteStartScreenParams, LeavesTheThreadWithoutComAsItFoundIt) {
   const StartScreenBed bed;
   ASSERT_TRUE(bed.Prepare());

@@ -1,0 +1,92 @@
+#pragma once
+
+// The start screen's parameter file as the starter reads and writes it: the file's characters
+// decoded, read through the system's lightweight XML reader (XmlLite) into a flat list of nodes,
+// changed element by element, and written back by a small escaping writer of our own, in the
+// file's own encoding, byte-order mark and line-end style.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+// The largest parameter file read; a larger one counts as not loaded.
+inline constexpr std::size_t kParameterFileCapacity = 1024 * 1024;
+
+enum class XmlEncoding { kUtf8, kUtf16Le };
+
+// A file's characters and what it takes to write them back in the same form.
+struct XmlText {
+  XmlEncoding encoding = XmlEncoding::kUtf8;
+  bool byteOrderMark = false;
+  std::wstring characters;
+};
+
+// UTF-8 with or without a byte-order mark, or UTF-16 LE with one. Nothing for anything else: UTF-16
+// BE, invalid UTF-8, an odd number of UTF-16 bytes.
+std::optional<XmlText> DecodeXmlBytes(std::string_view bytes);
+
+// What a look over the characters finds before the XML library reads them.
+struct XmlPrescan {
+  // False for what must not reach the library or what it would take for well-formed: a null
+  // character, no markup after the XML declaration, a reference other than the five predefined
+  // entities and valid character references outside comments, CDATA sections and processing
+  // instructions.
+  bool readable = false;
+  // A character reference beyond U+FFFF, which not every reader decodes whole.
+  bool supplementaryReference = false;
+};
+XmlPrescan PrescanXml(std::wstring_view characters);
+
+enum class XmlNodeKind { kDeclaration, kElement, kEndElement, kText, kCData, kComment, kProcessingInstruction, kWhitespace };
+
+struct XmlAttribute {
+  std::wstring name;
+  std::wstring value;
+};
+
+struct XmlNode {
+  XmlNodeKind kind = XmlNodeKind::kText;
+  std::wstring name;                     // element, end element, processing instruction target
+  std::wstring value;                    // text, CDATA, comment, instruction data, white space
+  std::vector<XmlAttribute> attributes;  // element, declaration
+  bool empty = false;                    // an element written as <name/>
+};
+
+struct ParameterDocument {
+  XmlEncoding encoding = XmlEncoding::kUtf8;
+  bool byteOrderMark = false;
+  bool crLfLineEnds = false;
+  std::vector<XmlNode> nodes;  // in document order; an empty element has no end element
+};
+
+// True when the nodes make what the writer can write well-formed: one root element, elements
+// closed in order, nothing but comments, instructions and white space outside the root, a
+// declaration only first, comments without "--" and not ending in '-', CDATA without "]]>",
+// instructions not named "xml" and without "?>", and a declared encoding that is the file's.
+bool IsWritableDocument(const ParameterDocument& document);
+
+// The file read whole and well-formed, with no document type declaration. Nothing when it cannot
+// be read, is larger than kParameterFileCapacity or not loaded; why, in the failure text.
+std::optional<ParameterDocument> ReadParameterDocument(const std::wstring& path, std::wstring& failure);
+
+// The text content of the first element, in document order, at a '/'-separated path of element
+// names below the root. Nothing when there is no such element.
+std::optional<std::wstring> ElementText(const ParameterDocument& document, std::wstring_view path);
+
+// Replaces the whole content of the first element at the path by the text. False when there is no
+// such element.
+bool ReplaceElementText(ParameterDocument& document, std::wstring_view path, std::wstring_view text);
+
+// The document as the bytes of its file. Nothing when a character cannot be encoded (a lone
+// surrogate in UTF-8).
+std::optional<std::string> WriteParameterDocument(const ParameterDocument& document);
+
+// Writes the bytes to "<path>.vxtmp" beside the file and moves that over the file. False, with the
+// file untouched and no temporary left, when any step failed.
+bool ReplaceFileContent(const std::wstring& path, std::string_view bytes);
+
+}  // namespace velmora
