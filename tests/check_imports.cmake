@@ -4,7 +4,7 @@ cmake_minimum_required(VERSION 3.25)
 # first call.
 set(windows_dlls
   advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll
-  user32.dll)
+  user32.dll xmllite.dll)
 
 execute_process(COMMAND "${OBJDUMP}" -p "${EXECUTABLE}" OUTPUT_VARIABLE dump RESULT_VARIABLE result)
 if(NOT result EQUAL 0)

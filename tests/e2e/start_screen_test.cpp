@@ -57,13 +57,25 @@ TEST(StartScreen, MissingProgramGivesZeroAndTheStartGoesOn) {
   EXPECT_TRUE(FileExists(installation.PerUserFolder() + L"\\ss20\\profiles\\$$Default$$\\ini.xml"));
 }
 
-// COM and OLE automation cost every start that loads them; without a start screen to prepare (and no
-// package) no document is written, so the application finds neither in the process.
-TEST(StartScreen, WithoutAStartScreenTheDocumentServiceIsNeverLoaded) {
+// COM and OLE automation serve only packages, the XML reader only the parameter file: the
+// application finds in its process only what the start needed.
+TEST(StartScreen, WithoutAStartScreenNoXmlLibraryIsLoaded) {
   Installation installation;
   installation.Run(L"plan.dwg");
   EXPECT_EQ(installation.RecordedValue(L"main:documentServiceLoaded="), L"no");
+  EXPECT_EQ(installation.RecordedValue(L"main:xmlReaderLoaded="), L"no");
   EXPECT_TRUE(installation.Recorded(L"main:loaded"));
+}
+
+TEST(StartScreen, TheParameterFileIsWrittenWithoutCom) {
+  Installation installation;
+  AddStartScreen(installation);
+  installation.Run(L"plan.dwg");
+  const std::string parameters =
+      ReadBytes(installation.PerUserFolder() + L"\\ss20\\profiles\\$$Default$$\\ini.xml");
+  EXPECT_NE(parameters.find("<Name>Velmora 25.2</Name>"), std::string::npos) << parameters;
+  EXPECT_EQ(installation.RecordedValue(L"main:documentServiceLoaded="), L"no");
+  EXPECT_EQ(installation.RecordedValue(L"main:xmlReaderLoaded="), L"yes");
 }
 
 TEST(StartScreen, RegistrationRunsPrepareNoWorkspace) {

@@ -79,6 +79,7 @@ extern "C" __declspec(dllexport) int WINAPI APPLICATION_ENTRY(HINSTANCE instance
   RecordStarterExports();
   const bool documentService = ::GetModuleHandleW(L"ole32.dll") != nullptr || ::GetModuleHandleW(L"oleaut32.dll") != nullptr;
   RecordLine(std::wstring(L"main:documentServiceLoaded=") + (documentService ? L"yes" : L"no"));
+  RecordLine(std::wstring(L"main:xmlReaderLoaded=") + (::GetModuleHandleW(L"xmllite.dll") != nullptr ? L"yes" : L"no"));
 
   const std::wstring ini = velmora::testing::FolderOfModule(reinterpret_cast<const void*>(&APPLICATION_ENTRY)) + L"main.ini";
   LeaveAsConfigured(velmora::testing::IniText(ini, L"Main", L"Throw", L"0"));
