@@ -1,11 +1,14 @@
 // The least any starter must do for a start that shows the start screen: check the display, split
 // its command line, start the start screen on its parameter file without waiting for it, load the
 // main module and call its RunAppW. The start-up benchmark compares the real starter, in a start
-// that shows the start screen, against this. With "document" it also loads the parameter file into
-// the document service's XML document and saves it again, as every such start of the starter does:
-// what is left between the starter and that is the starter's own cost.
+// that shows the start screen, against this. With "identity" it also does what every such start
+// must besides: it loads the product identity module and calls its factory (and releases the
+// object), and reads the parameter file through the XML library the starter uses and writes it back
+// through a temporary, with the starter's own functions: what is left between the starter and that
+// is the starter's own cost.
 //
-//   floor.exe <main module path> <start screen program path> <parameter file path> [document]
+//   floor.exe <main module path> <start screen program path> <parameter file path>
+//             [identity <identity module path>]
 #include <windows.h>
 
 #include <shellapi.h>
@@ -13,8 +16,9 @@
 #include <string>
 
 #include "common/unique_handle.h"
-#include "common/com.h"
+#include "launcher/oem_info.h"
 #include "loader.h"
+#include "startscreen/parameter_file.h"
 
 namespace {
 
@@ -32,13 +36,31 @@ void LaunchStartScreen(const std::wstring& program, const std::wstring& paramete
   const velmora::UniqueKernelHandle processHandle(process.hProcess);
 }
 
-void RewriteWithDocumentService(const std::wstring& parameterFile) {
-  const velmora::ScopedComApartment apartment;
-  velmora::ComPtr<IXMLDOMDocument> document;
-  velmora::UniqueBstr path(parameterFile);
-  velmora::UniqueVariant target;
-  target.SetText(std::move(path));
-  if (velmora::LoadXmlDocument(parameterFile, document) == S_OK) document->save(target.Get());
+// Loads the module, creates the identity object and releases it again; the module stays loaded,
+// as the starter keeps it for the whole start.
+bool CreateIdentity(const std::wstring& modulePath) {
+  HMODULE module = ::LoadLibraryW(modulePath.c_str());
+  if (module == nullptr) return false;
+  const auto factory = reinterpret_cast<velmora::OemFactory>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(module, velmora::kOemFactoryName)));
+  velmora::IOemInfo* object = factory == nullptr ? nullptr : factory();
+  if (object == nullptr || object->table == nullptr) return false;
+  const auto entry = [object](velmora::OemPosition position) {
+    return reinterpret_cast<velmora::OemVoidEntry>(object->table[static_cast<std::size_t>(position)]);
+  };
+  entry(velmora::OemPosition::kClose)(object);
+  entry(velmora::OemPosition::kRelease)(object);
+  return true;
+}
+
+// Reads the parameter file and writes it back unchanged, as the starter's update does around its
+// sixteen changes.
+bool RewriteParameterFile(const std::wstring& parameterFile) {
+  std::wstring failure;
+  const auto document = velmora::ReadParameterDocument(parameterFile, failure);
+  if (!document) return false;
+  const auto bytes = velmora::WriteParameterDocument(*document);
+  return bytes && velmora::ReplaceFileContent(parameterFile, *bytes);
 }
 
 }  // namespace
@@ -47,9 +69,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (!bench::DisplayIsUsable()) return bench::kFailure;
   int count = 0;
   const velmora::UniqueLocalMemory split(::CommandLineToArgvW(::GetCommandLineW(), &count));
-  if (!split || count < 4 || count > 5) return bench::kFailure;
+  if (!split || (count != 4 && count != 6)) return bench::kFailure;
   const auto* arguments = static_cast<wchar_t**>(split.Get());
-  if (count == 5) RewriteWithDocumentService(arguments[3]);
+  if (count == 6) {
+    if (std::wstring(arguments[4]) != L"identity") return bench::kFailure;
+    if (!CreateIdentity(arguments[5]) || !RewriteParameterFile(arguments[3])) return bench::kFailure;
+  }
   LaunchStartScreen(arguments[2], arguments[3]);
   return bench::RunMainModule(arguments[1]);
 }

@@ -9,8 +9,8 @@
 #
 # Sets: build, bin (the sample installation's Bin folder; the main module is in its x64 platform
 # folder), tools (the bench programs), name (the starter's name), wine, wineserver, all_users and
-# per_user (the sample product's folders in the prefix), main_module, start_screen and
-# parameter_file (Windows paths for the baselines); windows_path converts a Unix path for a
+# per_user (the sample product's folders in the prefix), main_module, identity_module, start_screen
+# and parameter_file (Windows paths for the baselines); windows_path converts a Unix path for a
 # Windows program; settle pauses after a start.
 
 while getopts n: opt; do
@@ -61,9 +61,10 @@ mkdir -p "$all_users" && cp -r "$build/sample-installation/AllUsers/." "$all_use
 users=("$WINEPREFIX"/drive_c/users/*/AppData/Roaming)
 per_user="${users[0]}/Velmora Sample Works/Velmora 25.2"
 
-# What the baselines are given: the main module, and the start screen with the parameter file that
-# the starter prepares for the default profile.
+# What the baselines are given: the main module, the identity module, and the start screen with the
+# parameter file that the starter prepares for the default profile.
 main_module=$(windows_path "$bin/x64/$name.dll")
+identity_module=$(windows_path "$bin/oeminfo.dll")
 start_screen=$(windows_path "$bin/vuvevorodidaviz.exe")
 parameter_file=$(windows_path "$per_user/ss20/profiles/\$\$Default\$\$/ini.xml")
 

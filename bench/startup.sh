@@ -4,7 +4,9 @@
 #
 #  - with the start screen: against floor.exe, which only checks the display, splits its command
 #    line, starts the same start screen on the same parameter file without waiting for it, loads the
-#    same main module and calls its RunAppW;
+#    same main module and calls its RunAppW; and in the same turns against floor.exe ... identity,
+#    which also loads the identity module, calls its factory and rewrites the parameter file through
+#    the starter's XML library;
 #  - without a start screen (no start-screen files installed): against bare_loader.exe, which only
 #    checks the display, loads the main module and calls its RunAppW.
 #
@@ -38,7 +40,9 @@ measure() {
 
 start_starter() { measure "$1" "$name.exe"; }
 start_floor() { measure "$1" "$tools/floor.exe" "$main_module" "$start_screen" "$parameter_file"; }
-start_floor_document() { measure "$1" "$tools/floor.exe" "$main_module" "$start_screen" "$parameter_file" document; }
+start_floor_identity() {
+  measure "$1" "$tools/floor.exe" "$main_module" "$start_screen" "$parameter_file" identity "$identity_module"
+}
 start_bare() { measure "$1" "$tools/bare_loader.exe" "$main_module"; }
 
 # alternate STARTER_LABEL BASELINE_LABEL START_BASELINE [LABEL START]: three warm-up starts of
@@ -50,7 +54,7 @@ alternate() {
 
 cd "$bin"
 # The starter's first start here prepares the start screen's workspace that floor.exe points to.
-alternate starter-screen floor start_floor floor-document start_floor_document
+alternate starter-screen floor start_floor floor-identity start_floor_identity
 [ -f "$per_user/ss20/profiles/\$\$Default\$\$/ini.xml" ] || { echo "no start-screen parameter file" >&2; exit 1; }
 # Without the start screen's source files no workspace is prepared and no start screen starts.
 rm -rf "$all_users/ss20" "$per_user/ss20"
@@ -90,8 +94,8 @@ table() {
 echo "Second start of $name.exe, $starts alternating starts against each baseline, on processor 0"
 echo "(build: $build)"
 failed=0
-table "With the start screen, against floor.exe:" starter-screen floor floor 1.25 1.30 || failed=1
-table "The same starts, against floor.exe writing the parameter file through the document service too:" \
-  starter-screen floor-document "floor+doc" - -
+table "With the start screen, against floor.exe:" starter-screen floor floor 1.15 1.10 || failed=1
+table "The same starts, against floor.exe loading the identity module and rewriting the parameter file too:" \
+  starter-screen floor-identity "floor+id+xml" 1.05 1.05 || failed=1
 table "Without a start screen, against bare_loader.exe:" starter-bare bare "bare loader" 1.15 - || failed=1
 exit $failed
