@@ -41,8 +41,9 @@ std::wstring SanitizeProfileName(std::wstring_view name);
 std::optional<std::int32_t> ReadVersionNumber(const std::wstring& path);
 
 // Writes the product, user, folder and status values into the workspace's parameter file, replacing
-// a file that does not load by the template first. An HRESULT: S_OK, or the failing step's status
-// with nothing saved.
+// a file that does not load by the template first, and saves it completely before returning. Needs
+// no COM on the calling thread. An HRESULT: S_OK, or E_FAIL with nothing saved (no template, an
+// element missing, a file that cannot be replaced).
 long WriteStartScreenParams(const StartScreenInfo& info, const std::wstring& parameterFile,
                             const std::wstring& workspace);
 
