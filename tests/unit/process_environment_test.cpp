@@ -6,7 +6,9 @@
 #include <string>
 
 #include "common/paths.h"
+#include "common/unique_handle.h"
 #include "environment/dll_search.h"
+#include "unit_fixtures.h"
 
 namespace velmora {
 namespace {
@@ -134,19 +136,78 @@ TEST(FitModuleSearchPath, KeepsOnlyWholeFoldersThatFit) {
   for (const auto& c : cases) EXPECT_EQ(FitModuleSearchPath(c.searchPath), c.expected);
 }
 
-TEST(NamesCurrentFolder, FindsTheDotElementOnly) {
-  EXPECT_TRUE(NamesCurrentFolder(L"C:\\App;.;C:\\Windows\\system32"));
-  EXPECT_TRUE(NamesCurrentFolder(L"."));
-  EXPECT_FALSE(NamesCurrentFolder(L"C:\\App;.\\lib;C:\\.hidden;"));
-  EXPECT_FALSE(NamesCurrentFolder(L""));
+TEST(DllDirectoryFor, NamesTheStartersFolderOnlyForTheLoaderThatIgnoresTheEmptyText) {
+  const struct {
+    DllLoader loader;
+    std::wstring starterPath;
+    std::wstring expected;
+  } cases[] = {
+      {DllLoader::kWindows, L"C:\\Program Files\\Velmora\\Bin\\velmora.exe", L""},
+      {DllLoader::kWindows, L"", L""},
+      {DllLoader::kWine, L"C:\\Program Files\\Velmora\\Bin\\velmora.exe", L"C:\\Program Files\\Velmora\\Bin"},
+      {DllLoader::kWine, L"\\\\server\\share\\velmora.exe", L"\\\\server\\share"},
+      {DllLoader::kWine, L"C:\\velmora.exe", L"C:\\"},  // never "C:", the drive's current folder
+      {DllLoader::kWine, L"velmora.exe", L""},         // a bare name would be taken relative to the current folder
+      {DllLoader::kWine, L"", L""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DllDirectoryFor(c.loader, c.starterPath), c.expected) << ::testing::PrintToString(c.starterPath);
+  }
 }
 
-TEST(KeepCurrentFolderOutOfDllSearch, LeavesTheCurrentFolderOutOfTheLoadersSearch) {
+TEST(LoaderOf, TellsWinesNtdllByItsOwnExport) {
+  // kernel32 never exports wine_get_version, on Windows or under Wine.
+  EXPECT_EQ(LoaderOf(::GetModuleHandleW(L"kernel32.dll")), DllLoader::kWindows);
+  EXPECT_EQ(LoaderOf(nullptr), DllLoader::kWindows);
+  // Wine's kernel32 has an export of its own that Windows lacks: the running system, told apart
+  // independently of the export the starter looks at.
+  const bool underWine = ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name") != nullptr;
+  EXPECT_EQ(LoaderOf(::GetModuleHandleW(L"ntdll.dll")), underWine ? DllLoader::kWine : DllLoader::kWindows);
+}
+
+// Puts a module in a folder, makes that folder the current one and restores both at the end.
+class PlantedModule {
+ public:
+  PlantedModule() {
+    ::GetCurrentDirectoryW(MAX_PATH, previous_);
+    name_ = testing::UniqueName(L"planted-") + L".dll";
+    copied_ = ::CopyFileW((testing::TestBinaryFolder() + L"\\test_plain.dll").c_str(), (folder_ / name_).c_str(), FALSE) &&
+              ::SetCurrentDirectoryW(folder_.Path().c_str());
+  }
+  PlantedModule(const PlantedModule&) = delete;
+  PlantedModule& operator=(const PlantedModule&) = delete;
+  ~PlantedModule() {
+    ::SetDllDirectoryW(nullptr);
+    ::SetCurrentDirectoryW(previous_);
+  }
+
+  [[nodiscard]] bool Copied() const { return copied_; }
+  // Loads the module by its plain name, as the starter loads every module it does not find itself;
+  // true when the loader found it.
+  [[nodiscard]] bool LoadsByName() const {
+    UniqueModule module(::LoadLibraryW(name_.c_str()));
+    return static_cast<bool>(module);
+  }
+
+ private:
+  testing::TempFolder folder_;
+  wchar_t previous_[MAX_PATH] = {};
+  std::wstring name_;
+  bool copied_ = false;
+};
+
+TEST(KeepCurrentFolderOutOfDllSearch, AModuleInTheCurrentFolderIsNoLongerFoundByName) {
+  const std::wstring testProgram = ModuleFileName(nullptr, kLongestPathCapacity).value_or(L"");
+  ASSERT_FALSE(testProgram.empty());
+  PlantedModule planted;
+  ASSERT_TRUE(planted.Copied());
   ::SetDllDirectoryW(nullptr);
-  if (!LoaderSearchesCurrentFolder()) GTEST_SKIP() << "this loader does not report the current folder";
-  KeepCurrentFolderOutOfDllSearch(ModuleFileName(nullptr, kLongestPathCapacity).value_or(L""));
-  EXPECT_FALSE(LoaderSearchesCurrentFolder());
-  ::SetDllDirectoryW(nullptr);
+  ASSERT_TRUE(planted.LoadsByName()) << "the default search includes the current folder";
+  KeepCurrentFolderOutOfDllSearch(testProgram);
+  EXPECT_FALSE(planted.LoadsByName());
+  // Modules beside the program are still found.
+  UniqueModule beside(::LoadLibraryW(L"test_plain.dll"));
+  EXPECT_TRUE(beside);
 }
 
 }  // namespace
