@@ -116,8 +116,9 @@ TEST(SupportTrace, NamesWhyThePerUserLockCouldNotBeOpened) {
   EXPECT_LT(PositionOf(traced, L"step hand-off: running the application"), traced.lines.size());
   // Nothing recorded as provisioned, so that a later start with the lock provisions.
   const std::wstring productKey = L"SOFTWARE\\" + installation.Company() + L"\\Velmora\\25.2";
-  EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, productKey.c_str(), L"UserDataDir", RRF_RT_ANY, nullptr, nullptr, nullptr),
-            static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(
+      ::RegGetValueW(HKEY_CURRENT_USER, productKey.c_str(), L"UserDataDir", RRF_RT_ANY, nullptr, nullptr, nullptr),
+      static_cast<LONG>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST(SupportTrace, StaysSilentUnlessTheVariableIsExactlyOne) {

@@ -165,49 +165,27 @@ TEST(LoaderOf, TellsWinesNtdllByItsOwnExport) {
   EXPECT_EQ(LoaderOf(::GetModuleHandleW(L"ntdll.dll")), underWine ? DllLoader::kWine : DllLoader::kWindows);
 }
 
-// Puts a module in a folder, makes that folder the current one and restores both at the end.
-class PlantedModule {
- public:
-  PlantedModule() {
-    ::GetCurrentDirectoryW(MAX_PATH, previous_);
-    name_ = testing::UniqueName(L"planted-") + L".dll";
-    copied_ = ::CopyFileW((testing::TestBinaryFolder() + L"\\test_plain.dll").c_str(), (folder_ / name_).c_str(), FALSE) &&
-              ::SetCurrentDirectoryW(folder_.Path().c_str());
-  }
-  PlantedModule(const PlantedModule&) = delete;
-  PlantedModule& operator=(const PlantedModule&) = delete;
-  ~PlantedModule() {
-    ::SetDllDirectoryW(nullptr);
-    ::SetCurrentDirectoryW(previous_);
-  }
-
-  [[nodiscard]] bool Copied() const { return copied_; }
-  // Loads the module by its plain name, as the starter loads every module it does not find itself;
-  // true when the loader found it.
-  [[nodiscard]] bool LoadsByName() const {
-    UniqueModule module(::LoadLibraryW(name_.c_str()));
-    return static_cast<bool>(module);
-  }
-
- private:
-  testing::TempFolder folder_;
-  wchar_t previous_[MAX_PATH] = {};
-  std::wstring name_;
-  bool copied_ = false;
-};
-
 TEST(KeepCurrentFolderOutOfDllSearch, AModuleInTheCurrentFolderIsNoLongerFoundByName) {
   const std::wstring testProgram = ModuleFileName(nullptr, kLongestPathCapacity).value_or(L"");
-  ASSERT_FALSE(testProgram.empty());
-  PlantedModule planted;
-  ASSERT_TRUE(planted.Copied());
+  testing::TempFolder folder;
+  const std::wstring planted = testing::UniqueName(L"planted-") + L".dll";
+  const std::wstring source = testing::TestBinaryFolder() + L"\\test_plain.dll";
+  ASSERT_TRUE(::CopyFileW(source.c_str(), (folder / planted).c_str(), FALSE));
+  wchar_t previous[MAX_PATH] = {};
+  ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+  ASSERT_TRUE(::SetCurrentDirectoryW(folder.Path().c_str()));
+  // Loaded by plain name, as the starter loads every module it does not find itself.
+  const auto loads = [](const std::wstring& name) { return UniqueModule(::LoadLibraryW(name.c_str())).IsValid(); };
   ::SetDllDirectoryW(nullptr);
-  ASSERT_TRUE(planted.LoadsByName()) << "the default search includes the current folder";
+  const bool foundByDefault = loads(planted);
   KeepCurrentFolderOutOfDllSearch(testProgram);
-  EXPECT_FALSE(planted.LoadsByName());
-  // Modules beside the program are still found.
-  UniqueModule beside(::LoadLibraryW(L"test_plain.dll"));
-  EXPECT_TRUE(beside);
+  const bool foundAfterwards = loads(planted);
+  const bool besideTheProgramFound = loads(L"test_plain.dll");
+  ::SetDllDirectoryW(nullptr);
+  ::SetCurrentDirectoryW(previous);
+  EXPECT_TRUE(foundByDefault) << "the default search includes the current folder";
+  EXPECT_FALSE(foundAfterwards);
+  EXPECT_TRUE(besideTheProgramFound);
 }
 
 }  // namespace
