@@ -37,8 +37,8 @@ std::wstring CurrentUserSid() {
 }
 
 // Creates the lock's mutex, or opens the one another start created, asking only for the access a
-// start uses: the check an existing mutex makes is then the one OpenMutexW would make. Without the
-// user's SID the mutex gets the default security, which serves starts of equal elevation.
+// start uses: the check an existing mutex makes is then the one OpenMutexW would make. When the
+// security cannot be built the mutex gets the default one, which serves starts of equal elevation.
 UniqueKernelHandle OpenLockMutex(const std::wstring& name) {
   const std::wstring sid = CurrentUserSid();
   PSECURITY_DESCRIPTOR descriptor = nullptr;
