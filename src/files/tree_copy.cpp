@@ -5,6 +5,7 @@
 #include "common/paths.h"
 #include "common/trace.h"
 #include "common/unique_handle.h"
+#include "files/folder_links.h"
 
 namespace velmora {
 namespace {
@@ -56,8 +57,7 @@ bool IsDotEntry(const wchar_t* name) {
 // A junction or symbolic link to a folder may lead back into the tree (or anywhere else): the walk
 // never follows one, so it ends, and it never copies or deletes outside the tree it was given.
 bool IsFolderLink(const WIN32_FIND_DATAW& entry) {
-  constexpr DWORD kLinkedFolder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-  return (entry.dwFileAttributes & kLinkedFolder) == kLinkedFolder;
+  return TreatAsFolderLink(entry.dwFileAttributes, entry.dwReserved0);
 }
 
 // One walk of a source folder. A destination known to be new holds nothing yet, so its entries

@@ -3,12 +3,15 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <string>
 #include <vector>
 
+#include "common/unique_handle.h"
 #include "e2e/installation.h"
 #include "support/debug_output.h"
+#include "userdata/per_user_lock.h"
 
 namespace velmora::testing {
 namespace {
@@ -88,6 +91,34 @@ TEST(SupportTrace, NamesEveryStepInOrderWithItsLoadsAndRefusals) {
   // The failed load names the system's reason, not only its number.
   const std::wstring& failedLoad = traced.lines[PositionOf(traced, L"load DiDevovEzovid.dll: failed, 126 ")];
   EXPECT_GT(failedLoad.size(), std::wstring(L"load DiDevovEzovid.dll: failed, 126 ").size());
+}
+
+TEST(SupportTrace, NamesWhyThePerUserLockCouldNotBeOpened) {
+  // A lock mutex that grants this user nothing, as an elevated start of a build that gave its mutex
+  // the default security would leave it: the start goes on without its per-user steps and says why.
+  Installation installation;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:SYD:(A;;GA;;;SY)", SDDL_REVISION_1,
+                                                                     &descriptor, nullptr));
+  const UniqueLocalMemory ownedDescriptor(descriptor);
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  const UniqueKernelHandle elevated(::CreateMutexExW(
+      &attributes, PerUserLockName(installation.PerUserFolder()).c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE));
+  ASSERT_TRUE(elevated);
+
+  const TraceVariable on(L"1");
+  const TracedStart traced = RunTraced(installation);
+  EXPECT_EQ(traced.exitCode, 0u);
+  const std::wstring refusal = L"refused per-user steps for " + installation.PerUserFolder() +
+                               L": the per-user lock cannot be opened, 5 ";
+  EXPECT_LT(PositionOf(traced, refusal), traced.lines.size());
+  EXPECT_EQ(PositionOf(traced, L"step provisioning"), traced.lines.size());
+  EXPECT_LT(PositionOf(traced, L"step hand-off: running the application"), traced.lines.size());
+  // Nothing recorded as provisioned, so that a later start with the lock provisions.
+  const std::wstring productKey = L"SOFTWARE\\" + installation.Company() + L"\\Velmora\\25.2";
+  EXPECT_EQ(
+      ::RegGetValueW(HKEY_CURRENT_USER, productKey.c_str(), L"UserDataDir", RRF_RT_ANY, nullptr, nullptr, nullptr),
+      static_cast<LONG>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST(SupportTrace, StaysSilentUnlessTheVariableIsExactlyOne) {

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "common/paths.h"
+#include "common/unique_handle.h"
 #include "environment/dll_search.h"
+#include "unit_fixtures.h"
 
 namespace velmora {
 namespace {
@@ -134,19 +136,56 @@ TEST(FitModuleSearchPath, KeepsOnlyWholeFoldersThatFit) {
   for (const auto& c : cases) EXPECT_EQ(FitModuleSearchPath(c.searchPath), c.expected);
 }
 
-TEST(NamesCurrentFolder, FindsTheDotElementOnly) {
-  EXPECT_TRUE(NamesCurrentFolder(L"C:\\App;.;C:\\Windows\\system32"));
-  EXPECT_TRUE(NamesCurrentFolder(L"."));
-  EXPECT_FALSE(NamesCurrentFolder(L"C:\\App;.\\lib;C:\\.hidden;"));
-  EXPECT_FALSE(NamesCurrentFolder(L""));
+TEST(DllDirectoryFor, NamesTheStartersFolderOnlyForTheLoaderThatIgnoresTheEmptyText) {
+  const struct {
+    DllLoader loader;
+    std::wstring starterPath;
+    std::wstring expected;
+  } cases[] = {
+      {DllLoader::kWindows, L"C:\\Program Files\\Velmora\\Bin\\velmora.exe", L""},
+      {DllLoader::kWindows, L"", L""},
+      {DllLoader::kWine, L"C:\\Program Files\\Velmora\\Bin\\velmora.exe", L"C:\\Program Files\\Velmora\\Bin"},
+      {DllLoader::kWine, L"\\\\server\\share\\velmora.exe", L"\\\\server\\share"},
+      {DllLoader::kWine, L"C:\\velmora.exe", L"C:\\"},  // never "C:", the drive's current folder
+      {DllLoader::kWine, L"velmora.exe", L""},         // a bare name would be taken relative to the current folder
+      {DllLoader::kWine, L"", L""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DllDirectoryFor(c.loader, c.starterPath), c.expected) << ::testing::PrintToString(c.starterPath);
+  }
 }
 
-TEST(KeepCurrentFolderOutOfDllSearch, LeavesTheCurrentFolderOutOfTheLoadersSearch) {
+TEST(LoaderOf, TellsWinesNtdllByItsOwnExport) {
+  // kernel32 never exports wine_get_version, on Windows or under Wine.
+  EXPECT_EQ(LoaderOf(::GetModuleHandleW(L"kernel32.dll")), DllLoader::kWindows);
+  EXPECT_EQ(LoaderOf(nullptr), DllLoader::kWindows);
+  // Wine's kernel32 has an export of its own that Windows lacks: the running system, told apart
+  // independently of the export the starter looks at.
+  const bool underWine = ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name") != nullptr;
+  EXPECT_EQ(LoaderOf(::GetModuleHandleW(L"ntdll.dll")), underWine ? DllLoader::kWine : DllLoader::kWindows);
+}
+
+TEST(KeepCurrentFolderOutOfDllSearch, AModuleInTheCurrentFolderIsNoLongerFoundByName) {
+  const std::wstring testProgram = ModuleFileName(nullptr, kLongestPathCapacity).value_or(L"");
+  testing::TempFolder folder;
+  const std::wstring planted = testing::UniqueName(L"planted-") + L".dll";
+  const std::wstring source = testing::TestBinaryFolder() + L"\\test_plain.dll";
+  ASSERT_TRUE(::CopyFileW(source.c_str(), (folder / planted).c_str(), FALSE));
+  wchar_t previous[MAX_PATH] = {};
+  ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+  ASSERT_TRUE(::SetCurrentDirectoryW(folder.Path().c_str()));
+  // Loaded by plain name, as the starter loads every module it does not find itself.
+  const auto loads = [](const std::wstring& name) { return UniqueModule(::LoadLibraryW(name.c_str())).IsValid(); };
   ::SetDllDirectoryW(nullptr);
-  if (!LoaderSearchesCurrentFolder()) GTEST_SKIP() << "this loader does not report the current folder";
-  KeepCurrentFolderOutOfDllSearch(ModuleFileName(nullptr, kLongestPathCapacity).value_or(L""));
-  EXPECT_FALSE(LoaderSearchesCurrentFolder());
+  const bool foundByDefault = loads(planted);
+  KeepCurrentFolderOutOfDllSearch(testProgram);
+  const bool foundAfterwards = loads(planted);
+  const bool besideTheProgramFound = loads(L"test_plain.dll");
   ::SetDllDirectoryW(nullptr);
+  ::SetCurrentDirectoryW(previous);
+  EXPECT_TRUE(foundByDefault) << "the default search includes the current folder";
+  EXPECT_FALSE(foundAfterwards);
+  EXPECT_TRUE(besideTheProgramFound);
 }
 
 }  // namespace
