@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/paths.h"
+
 namespace velmora {
 namespace {
 
@@ -11,8 +13,10 @@ bool HasAttribute(std::uint32_t attributes, DWORD attribute) {
 
 // A start ended midway may have left the temporary file, read-only or hidden as its source was;
 // CopyFileW does not write over such a file on Windows, so it goes first and the copy is tried
-// once more. A copy that failed partway (a full disk) leaves nothing behind.
+// once more. A copy that failed partway (a full disk) leaves nothing behind. A temporary name too
+// long to address is refused rather than cut.
 bool CopyToTemporaryName(const std::wstring& source, const std::wstring& temporary, bool sourceMayBeReadOnly) {
+  if (!Fits(temporary, kPathCapacity)) return false;
   if (!::CopyFileW(source.c_str(), temporary.c_str(), FALSE) &&
       !(DeleteFileOfUser(temporary) && ::CopyFileW(source.c_str(), temporary.c_str(), FALSE))) {
     DeleteFileOfUser(temporary);

@@ -22,7 +22,8 @@ ExistingFileAction DecideExistingFile(std::uint32_t destinationAttributes, std::
 // Copies the source to the destination's temporary name (over a leftover one), with the read-only
 // attribute taken off when the source may carry it, then renames it to the destination; with
 // replaceExisting it takes the place of an existing file, else only of a missing one. False when
-// either step failed; then the destination is as it was and no temporary file is left.
+// either step failed, or the temporary name would not fit 259 characters; then the destination is
+// as it was and no temporary file is left.
 bool CopyIntoPlace(const std::wstring& source, const std::wstring& destination, bool sourceMayBeReadOnly,
                    bool replaceExisting);
 

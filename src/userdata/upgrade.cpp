@@ -100,7 +100,6 @@ void MarkProfiles(const std::wstring& productKey) {
   }
 }
 
-
 std::wstring NumberedBackupFolder(const std::wstring& folder, int number) {
   return folder + L"\\BackUpCfg" + static_cast<wchar_t>(L'0' + number / 10) + static_cast<wchar_t>(L'0' + number % 10);
 }
@@ -143,12 +142,27 @@ void FinishInterruptedBackups(const std::wstring& folder) {
 // A reset moves the file: the user's content is renamed, never rewritten, and a read-only setting
 // goes too (a rename is not a write). The backup is the user's to change, so it is writable.
 void BackUpFile(const std::wstring& source, const std::wstring& copy, bool removeSources) {
-  if (!Fits(source, kPathCapacity) || !Fits(TemporaryNameOf(copy), kPathCapacity)) return;
+  if (!Fits(source, kPathCapacity) || !Fits(copy, kPathCapacity)) return;
   if (!removeSources) {
     CopyFileForUser(source, copy);
   } else if (::MoveFileExW(source.c_str(), copy.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     MakeWritable(copy);
   }
+}
+
+// False when nothing matches the pattern or the folder cannot be listed.
+bool BackUpMatchingFiles(const std::wstring& folder, const std::wstring& pattern, const std::wstring& backup,
+                         bool removeSources) {
+  const std::wstring search = folder + L"\\" + pattern;
+  if (!Fits(search, kPathCapacity)) return false;
+  WIN32_FIND_DATAW entry{};
+  const UniqueFindHandle find(::FindFirstFileW(search.c_str(), &entry));
+  if (!find) return false;
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;  // also "." and ".."
+    BackUpFile(folder + L"\\" + entry.cFileName, backup + L"\\" + entry.cFileName, removeSources);
+  } while (::FindNextFileW(find.Get(), &entry));
+  return true;
 }
 
 }  // namespace
@@ -208,24 +222,12 @@ void AskAboutUpgrade(const InstallationNames& names) {
 
 bool BackupFiles(const std::wstring& folder, const std::wstring& pattern, const std::wstring& target,
                  bool removeSources) {
-  // Nothing is relative to an empty folder: backing up "\\*.cfg" would read the drive's root.
+  // Nothing is relative to an empty folder: backing up "\*.cfg" would read the drive's root.
   if (folder.empty()) return false;
   BackupFolder backup{target, {}};
   if (target.empty() && !ChooseBackupFolder(folder, backup)) return false;
 
-  const std::wstring search = folder + L"\\" + pattern;
-  bool found = false;
-  if (Fits(search, kPathCapacity)) {
-    WIN32_FIND_DATAW entry{};
-    const UniqueFindHandle find(::FindFirstFileW(search.c_str(), &entry));
-    found = find.IsValid();
-    while (found) {
-      if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {  // also "." and ".."
-        BackUpFile(folder + L"\\" + entry.cFileName, backup.gathering + L"\\" + entry.cFileName, removeSources);
-      }
-      if (!::FindNextFileW(find.Get(), &entry)) break;
-    }
-  }
+  const bool found = BackUpMatchingFiles(folder, pattern, backup.gathering, removeSources);
   if (!backup.complete.empty()) ::MoveFileExW(backup.gathering.c_str(), backup.complete.c_str(), 0);
   return found;
 }
