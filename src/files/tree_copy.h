@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "files/file_replace.h"  // DeleteFileOfUser, and the replace step the copies go through
+
 namespace velmora {
 
 // Brings a destination tree up to its source (copy mode), or takes out of it exactly the files

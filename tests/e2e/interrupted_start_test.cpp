@@ -117,8 +117,9 @@ class InterruptedStart : public ::testing::Test {
     return installation.RunAndEnd(scenario.arguments, [] { return true; }, kNoEnd, scenario.answer).begun;
   }
 
-  // An uninterrupted start gives the expected result and the length of its slow step; then each
-  // start ended at a point spread over that step is followed by one complete start.
+  // An uninterrupted start gives the expected result and how long it runs once the slow step has
+  // begun; then each start ended at a point spread over that time (the step fills most of it) is
+  // followed by one complete start.
   void ExpectEachInterruptedStartFinished(const Scenario& scenario) {
     Reset();
     scenario.prepare();
