@@ -188,7 +188,8 @@ EndedChild RunChildAndEnd(const std::wstring& program, const std::wstring& comma
       if (poll % kPollsPerBoxSearch == 0) ::EnumWindows(AnswerMessageBox, reinterpret_cast<LPARAM>(&search));
     }
     const ULONGLONG begunAt = ::GetTickCount64();
-    // Once the step has begun no question is left to answer; a plain wait keeps the delay exact.
+    // A start to be ended has answered its questions before the step began: a plain wait keeps the
+    // delay exact. A start left to end on its own is answered to its end.
     if (result.begun && delayMs == kNoEnd) {
       WaitAnsweringBoxes(child.process.Get(), child.processId, kPatienceMs, answer, boxes);
     } else if (result.begun && delayMs > 0) {
