@@ -5,6 +5,7 @@
 #include "common/paths.h"
 #include "common/trace.h"
 #include "common/unique_handle.h"
+#include "files/file_replace.h"
 
 namespace velmora {
 namespace {
@@ -28,6 +29,29 @@ bool BeginsWithUtf16ByteOrderMark(const std::wstring& file) {
   DWORD read = 0;
   return ::ReadFile(opened.Get(), mark, sizeof(mark), &read, nullptr) && read == sizeof(mark) && mark[0] == 0xFF &&
          mark[1] == 0xFE;
+}
+
+bool FlushToDisk(const std::wstring& file) {
+  const UniqueKernelHandle opened(::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  return opened && ::FlushFileBuffers(opened.Get());
+}
+
+// The private-profile functions rewrite a file in place, and a start ended midway or a power cut
+// would leave it cut short: the value goes into a whole copy under the temporary name, which is
+// forced to disk before it takes the file's place. A file that cannot be written (read-only, in
+// use) stays as it is.
+bool WriteWholeFile(const std::wstring& file, const std::wstring& section, const wchar_t* key,
+                    const std::wstring& value) {
+  const std::wstring temporary = TemporaryNameOf(file);
+  if (!Fits(temporary, kPathCapacity)) return false;
+  DeleteFileOfUser(temporary);
+  if (Exists(file) && !::CopyFileW(file.c_str(), temporary.c_str(), TRUE)) return false;
+  const bool written = ::WritePrivateProfileStringW(section.c_str(), key, value.c_str(), temporary.c_str()) &&
+                       FlushToDisk(temporary) &&
+                       ::MoveFileExW(temporary.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!written) DeleteFileOfUser(temporary);
+  return written;
 }
 
 }  // namespace
@@ -54,7 +78,7 @@ bool WriteSettingsValue(const std::wstring& file, const std::wstring& section, c
                  L"the file's code page cannot hold it unchanged");
     return false;
   }
-  return ::WritePrivateProfileStringW(section.c_str(), key, value.c_str(), file.c_str()) != FALSE;
+  return WriteWholeFile(file, section, key, value);
 }
 
 std::wstring DefaultSettingsFile(const std::wstring& starterPath) {

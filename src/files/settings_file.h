@@ -28,7 +28,9 @@ std::wstring ReadSettingsValue(const std::wstring& file, const wchar_t* section,
 // Writes a value with WritePrivateProfileStringW only when the file would give section, key and
 // value back unchanged; false when refused or when the write fails. A file that begins with the
 // UTF-16 LE byte-order mark holds any text; any other file, and a new one, is written through the
-// ANSI code page, where a character outside it would be stored as another one (often "?").
+// ANSI code page, where a character outside it would be stored as another one (often "?"). The
+// value is written into a copy under the file's temporary name, flushed to disk and renamed over
+// the file, which is never rewritten in place; a read-only file or one in use stays as it is.
 bool WriteSettingsValue(const std::wstring& file, const std::wstring& section, const wchar_t* key,
                         const std::wstring& value);
 

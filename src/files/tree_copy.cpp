@@ -6,6 +6,7 @@
 #include "common/trace.h"
 #include "common/unique_handle.h"
 #include "files/folder_links.h"
+#include "files/file_replace.h"
 
 namespace velmora {
 namespace {
@@ -24,27 +25,6 @@ bool ReadFileIdentity(const std::wstring& path, FileIdentity& identity) {
   BY_HANDLE_FILE_INFORMATION information{};
   if (!::GetFileInformationByHandle(file.Get(), &information)) return false;
   identity.lastWrite = information.ftLastWriteTime;
-  return true;
-}
-
-bool IsReadOnly(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-}
-
-void MakeWritable(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    ::SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-  }
-}
-
-// The platform's copy keeps the source's read-only attribute; default data the user could not
-// change, save over or refresh would be of no use in the user's folder. A walk knows the source's
-// attributes from its listing and spends no further call on a source that is not read-only.
-bool CopyWritable(const std::wstring& source, const std::wstring& destination, bool sourceMayBeReadOnly) {
-  if (!::CopyFileW(source.c_str(), destination.c_str(), FALSE)) return false;
-  if (sourceMayBeReadOnly) MakeWritable(destination);
   return true;
 }
 
@@ -81,8 +61,9 @@ class TreeWalk {
              bool destinationIsNew) {
     const std::wstring source = sourceFolder + L'\\' + entry.cFileName;
     const std::wstring destination = destinationFolder + L'\\' + entry.cFileName;
-    // ".bak" companions must fit too, so that a backup is never written under a cut name.
-    if (!Fits(source, kPathCapacity) || !Fits(destination + L".bak", kPathCapacity)) return;
+    // The temporary name, longer than the ".bak" companion, must fit too, so that neither a copy
+    // nor a backup is ever written under a cut name.
+    if (!Fits(source, kPathCapacity) || !Fits(TemporaryNameOf(destination), kPathCapacity)) return;
     if (IsFolderLink(entry)) {
       TraceRefusal(L"folder link " + source, L"folder links are not followed");
       return;
@@ -90,10 +71,14 @@ class TreeWalk {
     const bool exists = !destinationIsNew && Exists(destination);
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       VisitFolder(source, destination, exists);
+    } else if (remove_) {
+      // A start ended midway may have left a copy under its temporary name.
+      ::DeleteFileW(TemporaryNameOf(destination).c_str());
+      if (exists) RemoveIfUntouched(source, destination);
     } else if (exists) {
       VisitExistingFile(source, destination, IsReadOnlyEntry(entry));
-    } else if (!remove_) {
-      CopyWritable(source, destination, IsReadOnlyEntry(entry));
+    } else {
+      CopyIntoPlace(source, destination, IsReadOnlyEntry(entry), false);
     }
   }
 
@@ -106,19 +91,23 @@ class TreeWalk {
     Walk(source, destination, !exists);
   }
 
-  void VisitExistingFile(const std::wstring& source, const std::wstring& destination, bool sourceIsReadOnly) {
-    // The starter's own copies are writable: a read-only file, or ".bak", was made so by the user
-    // or an administrator and is neither replaced nor deleted (as Windows would refuse anyway).
-    if (IsReadOnly(destination)) return;
-    const bool same = SameFile(source, destination);
-    const std::wstring backup = destination + L".bak";
-    if (remove_) {
-      if (same) ::DeleteFileW(destination.c_str());
-    } else if (!same && !IsReadOnly(backup) && CopyWritable(destination, backup, false)) {
-      // Replaced only once the user's content is safe in the ".bak": a ".bak" that is a folder or
-      // locked leaves the file as it is.
-      CopyWritable(source, destination, sourceIsReadOnly);
+  // The starter's own copies are writable: a read-only file was made so by the user or an
+  // administrator and is never deleted.
+  static void RemoveIfUntouched(const std::wstring& source, const std::wstring& destination) {
+    const DWORD attributes = ::GetFileAttributesW(destination.c_str());
+    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0 && SameFile(source, destination)) {
+      ::DeleteFileW(destination.c_str());
     }
+  }
+
+  static void VisitExistingFile(const std::wstring& source, const std::wstring& destination, bool sourceIsReadOnly) {
+    const std::wstring backup = destination + L".bak";
+    const DWORD attributes = ::GetFileAttributesW(destination.c_str());
+    if (DecideExistingFile(attributes, ::GetFileAttributesW(backup.c_str())) == ExistingFileAction::kLeave ||
+        SameFile(source, destination)) {
+      return;
+    }
+    ReplaceKeepingBackup(source, destination, backup, sourceIsReadOnly);
   }
 
   bool remove_;
@@ -127,12 +116,10 @@ class TreeWalk {
 }  // namespace
 
 bool CopyFileForUser(const std::wstring& source, const std::wstring& destination) {
-  return CopyWritable(source, destination, true);
-}
-
-bool DeleteFileOfUser(const std::wstring& path) {
-  MakeWritable(path);
-  return ::DeleteFileW(path.c_str()) != FALSE;
+  const DWORD attributes = ::GetFileAttributesW(destination.c_str());
+  constexpr DWORD kKeepsOut = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeepsOut) != 0) return false;
+  return CopyIntoPlace(source, destination, true, true);
 }
 
 bool SameFile(const std::wstring& first, const std::wstring& second) {

@@ -10,6 +10,7 @@
 
 #include "common/paths.h"
 #include "common/unique_handle.h"
+#include "files/file_replace.h"
 #include "files/tree_copy.h"
 #include "startscreen/start_screen.h"
 
@@ -76,6 +77,18 @@ bool NamesAFolderOfItsOwn(std::wstring_view name) {
   return name.find_first_not_of(L". ") != std::wstring_view::npos;
 }
 
+// A new workspace is filled under its temporary name and takes its own only when complete: a start
+// ended midway leaves no workspace that looks complete and lacks pages, and the next start builds
+// it anew.
+bool BuildWorkspace(const std::wstring& source, const std::wstring& workspace) {
+  const std::wstring building = TemporaryNameOf(workspace);
+  if (Exists(building)) DeleteWorkspace(building);
+  if (!::CreateDirectoryW(building.c_str(), nullptr)) return false;
+  if (CopyTree(source, building, false) && ::MoveFileExW(building.c_str(), workspace.c_str(), 0)) return true;
+  DeleteWorkspace(building);
+  return false;
+}
+
 }  // namespace
 
 std::wstring SanitizeProfileName(std::wstring_view name) {
@@ -106,8 +119,9 @@ std::optional<StartScreenWorkspace> PrepareStartScreenWorkspace(const StartScree
   StartScreenWorkspace result;
   result.workspace = profiles + L'\\' + SanitizeProfileName(info.profileName);
   result.parameterFile = result.workspace + L"\\ini.xml";
-  // "last.version" is the longest name used inside the workspace.
-  if (!Fits(result.workspace + L"\\last.version", kPathCapacity)) return std::nullopt;
+  // "last.version" is the longest name used inside the workspace, which is filled under its
+  // temporary name.
+  if (!Fits(TemporaryNameOf(result.workspace) + L"\\last.version", kPathCapacity)) return std::nullopt;
   // An empty all-users folder would put the source at the top of the current drive: it counts as
   // missing, and so does one too long to address.
   if (!info.commonDataDir.empty()) {
@@ -117,7 +131,10 @@ std::optional<StartScreenWorkspace> PrepareStartScreenWorkspace(const StartScree
 
   if (!FoundOrCreated(root) || !FoundOrCreated(profiles)) return std::nullopt;
   if (SourceVersionIsNewer(result.source, result.workspace)) DeleteWorkspace(result.workspace);
-  if (!FoundOrCreated(result.workspace)) return std::nullopt;
+  if (!Exists(result.workspace)) {
+    if (result.source.empty() || !BuildWorkspace(result.source, result.workspace)) return std::nullopt;
+    return result;
+  }
   const bool complete = Exists(result.parameterFile) && Exists(result.workspace + L"\\ssini.xml");
   if (!complete && (result.source.empty() || !CopyTree(result.source, result.workspace, false))) {
     return std::nullopt;

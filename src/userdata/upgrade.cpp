@@ -7,6 +7,7 @@
 #include "common/registry.h"
 #include "common/trace.h"
 #include "common/unique_handle.h"
+#include "files/file_replace.h"
 #include "files/tree_copy.h"
 #include "localization/translation.h"
 
@@ -99,6 +100,71 @@ void MarkProfiles(const std::wstring& productKey) {
   }
 }
 
+std::wstring NumberedBackupFolder(const std::wstring& folder, int number) {
+  return folder + L"\\BackUpCfg" + static_cast<wchar_t>(L'0' + number / 10) + static_cast<wchar_t>(L'0' + number % 10);
+}
+
+// A reset gathers the settings in a folder under its temporary name, which takes its number only
+// once everything is in: a reset ended midway leaves that folder, and the next reset finishes it
+// rather than spreading the user's settings over two numbers.
+struct BackupFolder {
+  std::wstring gathering;
+  std::wstring complete;  // empty when the gathering folder has its final name already
+};
+
+// A folder left by a reset ended midway, else the lowest number still free, else the last number
+// itself (its files may be replaced). False when the names do not fit.
+bool ChooseBackupFolder(const std::wstring& folder, BackupFolder& backup) {
+  for (int number = 1; number <= kLastBackupNumber; ++number) {
+    const std::wstring name = NumberedBackupFolder(folder, number);
+    const std::wstring gathering = TemporaryNameOf(name);
+    if (!Fits(gathering, kPathCapacity)) return false;
+    if (Exists(gathering) || (!Exists(name) && ::CreateDirectoryW(gathering.c_str(), nullptr))) {
+      backup = {gathering, name};
+      return true;
+    }
+  }
+  backup = {NumberedBackupFolder(folder, kLastBackupNumber), {}};
+  return true;
+}
+
+// Gives a folder left by a reset ended midway its number, so that the settings it holds are found
+// where a complete reset puts them.
+void FinishInterruptedBackups(const std::wstring& folder) {
+  for (int number = 1; number <= kLastBackupNumber; ++number) {
+    const std::wstring name = NumberedBackupFolder(folder, number);
+    const std::wstring gathering = TemporaryNameOf(name);
+    if (!Fits(gathering, kPathCapacity)) return;
+    if (Exists(gathering)) ::MoveFileExW(gathering.c_str(), name.c_str(), 0);
+  }
+}
+
+// A reset moves the file: the user's content is renamed, never rewritten, and a read-only setting
+// goes too (a rename is not a write). The backup is the user's to change, so it is writable.
+void BackUpFile(const std::wstring& source, const std::wstring& copy, bool removeSources) {
+  if (!Fits(source, kPathCapacity) || !Fits(copy, kPathCapacity)) return;
+  if (!removeSources) {
+    CopyFileForUser(source, copy);
+  } else if (::MoveFileExW(source.c_str(), copy.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    MakeWritable(copy);
+  }
+}
+
+// False when nothing matches the pattern or the folder cannot be listed.
+bool BackUpMatchingFiles(const std::wstring& folder, const std::wstring& pattern, const std::wstring& backup,
+                         bool removeSources) {
+  const std::wstring search = folder + L"\\" + pattern;
+  if (!Fits(search, kPathCapacity)) return false;
+  WIN32_FIND_DATAW entry{};
+  const UniqueFindHandle find(::FindFirstFileW(search.c_str(), &entry));
+  if (!find) return false;
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;  // also "." and ".."
+    BackUpFile(folder + L"\\" + entry.cFileName, backup + L"\\" + entry.cFileName, removeSources);
+  } while (::FindNextFileW(find.Get(), &entry));
+  return true;
+}
+
 }  // namespace
 
 HRESULT AskWithMessageBox(const TASKDIALOGCONFIG& config, int& button) {
@@ -130,6 +196,7 @@ void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resou
     if (IsFile(names.userSettingsFile)) {
       switch (AskUser(names, resources, dialog)) {
         case Choice::kKeep:
+          FinishInterruptedBackups(names.userConfigFolder);
           ::RegSetValueExW(key.Get(), L"UserDataDir", 0, REG_SZ,
                            reinterpret_cast<const BYTE*>(names.perUserFolder.c_str()),
                            static_cast<DWORD>((names.perUserFolder.size() + 1) * sizeof(wchar_t)));
@@ -141,9 +208,10 @@ void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resou
           break;
       }
     }
+    // The marker goes last: a start ended before it asks again and finishes the work.
+    MarkProfiles(names.productKey);
     ::RegDeleteValueW(key.Get(), kMarker);
   }
-  MarkProfiles(names.productKey);
 }
 
 void AskAboutUpgrade(const InstallationNames& names) {
@@ -156,30 +224,12 @@ bool BackupFiles(const std::wstring& folder, const std::wstring& pattern, const 
                  bool removeSources) {
   // Nothing is relative to an empty folder: backing up "\*.cfg" would read the drive's root.
   if (folder.empty()) return false;
-  std::wstring backup = target;
-  if (backup.empty()) {
-    for (int number = 1; number <= kLastBackupNumber; ++number) {
-      backup = folder + L"\\BackUpCfg" + static_cast<wchar_t>(L'0' + number / 10) +
-               static_cast<wchar_t>(L'0' + number % 10);
-      if (!Fits(backup, kPathCapacity)) return false;
-      if (::CreateDirectoryW(backup.c_str(), nullptr)) break;
-    }
-  }
+  BackupFolder backup{target, {}};
+  if (target.empty() && !ChooseBackupFolder(folder, backup)) return false;
 
-  const std::wstring search = folder + L"\\" + pattern;
-  if (!Fits(search, kPathCapacity)) return false;
-  WIN32_FIND_DATAW entry{};
-  const UniqueFindHandle find(::FindFirstFileW(search.c_str(), &entry));
-  if (!find) return false;
-  do {
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;  // also "." and ".."
-    const std::wstring source = folder + L"\\" + entry.cFileName;
-    const std::wstring copy = backup + L"\\" + entry.cFileName;
-    if (!Fits(source, kPathCapacity) || !Fits(copy, kPathCapacity)) continue;
-    // A reset the user chose takes read-only settings too, once they are safe in the backup.
-    if (CopyFileForUser(source, copy) && removeSources) DeleteFileOfUser(source);
-  } while (::FindNextFileW(find.Get(), &entry));
-  return true;
+  const bool found = BackUpMatchingFiles(folder, pattern, backup.gathering, removeSources);
+  if (!backup.complete.empty()) ::MoveFileExW(backup.gathering.c_str(), backup.complete.c_str(), 0);
+  return found;
 }
 
 }  // namespace velmora

@@ -92,6 +92,13 @@ ChildResult Installation::Run(const std::wstring& arguments, const std::wstring&
   return result;
 }
 
+EndedChild Installation::RunAndEnd(const std::wstring& arguments, const std::function<bool()>& begun,
+                                  unsigned long delayMs, int answer) const {
+  std::wstring commandLine = L"\"" + Starter() + L"\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
+  return RunChildAndEnd(Starter(), commandLine, bin_, begun, delayMs, answer);
+}
+
 std::vector<std::wstring> Installation::Record() const {
   std::vector<std::wstring> lines;
   std::istringstream content(ReadText(L"record.txt"));

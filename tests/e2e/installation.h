@@ -39,6 +39,11 @@ class Installation {
   // Starts the installed starter with these arguments after its quoted path.
   ChildResult Run(const std::wstring& arguments = {}, const std::wstring& workingFolder = {}) const;
 
+  // Starts the installed starter and ends it abruptly `delayMs` after `begun` holds (see
+  // RunChildAndEnd); the arguments as for Run.
+  EndedChild RunAndEnd(const std::wstring& arguments, const std::function<bool()>& begun, unsigned long delayMs,
+                       int answer = 1) const;
+
   // The lines the test modules recorded during the runs so far.
   std::vector<std::wstring> Record() const;
   bool Recorded(const std::wstring& line) const;

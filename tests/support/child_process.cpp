@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <cwchar>
+#include <functional>
 
 
 #include "common/paths.h"
@@ -110,6 +111,32 @@ bool WaitAnsweringBoxes(HANDLE process, DWORD processId, unsigned long timeoutMs
   return false;
 }
 
+struct StartedChild {
+  UniqueKernelHandle process;
+  UniqueKernelHandle thread;
+  DWORD processId = 0;
+};
+
+bool StartChild(const std::wstring& program, const std::wstring& commandLine, const std::wstring& workingFolder,
+                HANDLE output, StartedChild& child) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = output;
+  startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process{};
+  std::wstring mutableCommandLine = commandLine;
+  if (!::CreateProcessW(program.c_str(), mutableCommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
+    return false;
+  }
+  child.process.Reset(process.hProcess);
+  child.thread.Reset(process.hThread);
+  child.processId = process.dwProcessId;
+  return true;
+}
+
 }  // namespace
 
 ChildResult RunChild(const std::wstring& program, const std::wstring& commandLine,
@@ -119,32 +146,61 @@ ChildResult RunChild(const std::wstring& program, const std::wstring& commandLin
   {
     UniqueKernelHandle output = CreateOutputFile(outputPath);
     if (!output) return result;
-
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = output.Get();
-    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION process{};
-    std::wstring mutableCommandLine = commandLine;
-    if (!::CreateProcessW(program.c_str(), mutableCommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                          workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
+    StartedChild child;
+    if (!StartChild(program, commandLine, workingFolder, output.Get(), child)) {
       ::DeleteFileW(outputPath.c_str());
       return result;
     }
-    UniqueKernelHandle processHandle(process.hProcess);
-    UniqueKernelHandle threadHandle(process.hThread);
     result.started = true;
-    if (!WaitAnsweringBoxes(processHandle.Get(), process.dwProcessId, timeoutMs, answer, result.boxes)) {
-      ::TerminateProcess(processHandle.Get(), kTimedOutExitCode);
-      ::WaitForSingleObject(processHandle.Get(), INFINITE);
+    if (!WaitAnsweringBoxes(child.process.Get(), child.processId, timeoutMs, answer, result.boxes)) {
+      ::TerminateProcess(child.process.Get(), kTimedOutExitCode);
+      ::WaitForSingleObject(child.process.Get(), INFINITE);
     }
     DWORD exitCode = 0;
-    ::GetExitCodeProcess(processHandle.Get(), &exitCode);
+    ::GetExitCodeProcess(child.process.Get(), &exitCode);
     result.exitCode = exitCode;
   }
   result.output = ReadWholeFile(outputPath);
+  ::DeleteFileW(outputPath.c_str());
+  return result;
+}
+
+EndedChild RunChildAndEnd(const std::wstring& program, const std::wstring& commandLine,
+                          const std::wstring& workingFolder, const std::function<bool()>& begun,
+                          unsigned long delayMs, int answer) {
+  constexpr ULONGLONG kPatienceMs = 60000;
+  constexpr unsigned kPollsPerBoxSearch = 200;
+  EndedChild result;
+  std::wstring outputPath;
+  {
+    UniqueKernelHandle output = CreateOutputFile(outputPath);
+    StartedChild child;
+    if (!output || !StartChild(program, commandLine, workingFolder, output.Get(), child)) {
+      if (output) ::DeleteFileW(outputPath.c_str());
+      return result;
+    }
+    std::vector<ShownBox> boxes;
+    BoxSearch search{child.processId, &boxes, answer};
+    const ULONGLONG deadline = ::GetTickCount64() + kPatienceMs;
+    bool running = true;
+    for (unsigned poll = 1; running && !(result.begun = begun()); ++poll) {
+      running = ::WaitForSingleObject(child.process.Get(), 0) == WAIT_TIMEOUT && ::GetTickCount64() < deadline;
+      if (poll % kPollsPerBoxSearch == 0) ::EnumWindows(AnswerMessageBox, reinterpret_cast<LPARAM>(&search));
+    }
+    const ULONGLONG begunAt = ::GetTickCount64();
+    // A start to be ended has answered its questions before the step began: a plain wait keeps the
+    // delay exact. A start left to end on its own is answered to its end.
+    if (result.begun && delayMs == kNoEnd) {
+      WaitAnsweringBoxes(child.process.Get(), child.processId, kPatienceMs, answer, boxes);
+    } else if (result.begun && delayMs > 0) {
+      ::WaitForSingleObject(child.process.Get(), delayMs);
+    }
+    const bool killed = ::TerminateProcess(child.process.Get(), kTimedOutExitCode) != FALSE;
+    ::WaitForSingleObject(child.process.Get(), INFINITE);
+    result.stepMs = static_cast<unsigned long>(::GetTickCount64() - begunAt);
+    DWORD exitCode = 0;
+    result.ended = killed && ::GetExitCodeProcess(child.process.Get(), &exitCode) && exitCode == kTimedOutExitCode;
+  }
   ::DeleteFileW(outputPath.c_str());
   return result;
 }

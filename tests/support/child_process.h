@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,22 @@ struct ChildResult {
 // A dialog that has a button with the identifier `answer` gets that button pressed instead.
 ChildResult RunChild(const std::wstring& program, const std::wstring& commandLine,
                      const std::wstring& workingFolder = {}, unsigned long timeoutMs = 60000, int answer = 1);
+
+inline constexpr unsigned long kNoEnd = 0xFFFFFFFF;
+
+struct EndedChild {
+  bool begun = false;        // the condition held while the program ran
+  bool ended = false;        // it was ended by TerminateProcess rather than on its own
+  unsigned long stepMs = 0;  // from the moment the condition held to the program's end
+};
+
+// Starts a program as RunChild does and ends it with TerminateProcess `delayMs` after `begun` first
+// holds (polled without pause), answering its message boxes meanwhile, as a user ending a start in
+// Task Manager or a power cut would. With kNoEnd it lets the program end on its own and measures
+// how long that took after the condition held.
+EndedChild RunChildAndEnd(const std::wstring& program, const std::wstring& commandLine,
+                          const std::wstring& workingFolder, const std::function<bool()>& begun,
+                          unsigned long delayMs, int answer = 1);
 
 // The folder of the running test executable, without a trailing backslash.
 std::wstring TestBinaryFolder();

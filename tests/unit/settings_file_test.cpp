@@ -159,5 +159,30 @@ TEST(SplitSectionEntries, DropsTheLastEntryOfACutBlock) {
   for (const auto& c : cases) EXPECT_EQ(Flatten(SplitSectionEntries(c.block, c.cut)), c.expected);
 }
 
+TEST(WriteSettingsValue, ReplacesTheFileWholeAndNeverLeavesItsTemporaryCopy) {
+  TempFolder folder;
+  const std::wstring file = folder / L"cfg.ini";
+  const std::wstring temporary = file + L".vxtmp";
+  WriteBytes(file, "[Options]\r\nGrid=1\r\n");
+  // A start ended while writing left its temporary copy: it is written anew, not taken as it is.
+  WriteBytes(temporary, "[Options]\r\nGr");
+  EXPECT_TRUE(WriteSettingsValue(file, L"\\Configuration", L"nPlat", L"sx64"));
+  EXPECT_EQ(ReadBytes(file), "[Options]\r\nGrid=1\r\n[\\Configuration]\r\nnPlat=sx64\r\n");
+  EXPECT_FALSE(testing::FileExists(temporary));
+
+  // A new file is made whole too.
+  const std::wstring fresh = folder / L"fresh.ini";
+  EXPECT_TRUE(WriteSettingsValue(fresh, L"\\Configuration", L"nPlat", L"sarm"));
+  EXPECT_EQ(ReadSettingsValue(fresh, L"\\Configuration", L"nPlat", 260), L"sarm");
+  EXPECT_FALSE(testing::FileExists(fresh + L".vxtmp"));
+
+  // A read-only file stays exactly as it is.
+  if (!testing::ReadOnlyIsEnforced(folder.Path())) GTEST_SKIP() << "read-only files are not enforced here";
+  ASSERT_TRUE(testing::SetReadOnly(file));
+  EXPECT_FALSE(WriteSettingsValue(file, L"\\Configuration", L"nPlat", L"sarm"));
+  EXPECT_EQ(ReadSettingsValue(file, L"\\Configuration", L"nPlat", 260), L"sx64");
+  EXPECT_FALSE(testing::FileExists(temporary));
+}
+
 }  // namespace
 }  // namespace velmora

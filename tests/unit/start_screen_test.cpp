@@ -9,6 +9,7 @@
 
 #include "common/com.h"
 #include "common/paths.h"
+#include "files/tree_copy.h"
 #include "unit_fixtures.h"
 
 namespace velmora {
@@ -125,6 +126,22 @@ TEST(PrepareStartScreenWorkspace, FillsAnAbsentWorkspaceAndCompletesAnIncomplete
   EXPECT_EQ(ReadBytes(bed.Workspace(L"ini.xml")), ParameterXml(true));
   EXPECT_EQ(ReadBytes(bed.Workspace(L"ini.xml.bak")), "changed");
   EXPECT_EQ(ReadBytes(bed.Workspace(L"ssini.xml")), "<ss/>");
+}
+
+TEST(PrepareStartScreenWorkspace, BuildsANewWorkspaceUnderItsTemporaryNameOverALeftoverOne) {
+  const StartScreenBed bed;
+  // A start ended while building left a workspace that has its parameter files but no pages.
+  const std::wstring building = bed.Workspace() + L".vxtmp";
+  ASSERT_TRUE(CreateFolderWithParents(building));
+  ASSERT_TRUE(WriteBytes(building + L"\\ini.xml", ParameterXml(true)));
+  ASSERT_TRUE(WriteBytes(building + L"\\ssini.xml", "<ss/>"));
+  ASSERT_TRUE(WriteBytes(building + L"\\stale.txt", "stale"));
+  EXPECT_TRUE(bed.Prepare());
+  EXPECT_EQ(ReadBytes(bed.Workspace(L"htmls\\index.html")), "<p/>");
+  EXPECT_EQ(ReadBytes(bed.Workspace(L"last.version")), "12");
+  EXPECT_FALSE(Exists(bed.Workspace(L"stale.txt")));
+  EXPECT_FALSE(Exists(building));
+
 }
 
 TEST(PrepareStartScreenWorkspace, EmptiesAndRefillsOnlyWhenTheSourceVersionIsNewer) {

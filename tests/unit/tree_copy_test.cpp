@@ -102,13 +102,16 @@ TEST(CopyTree, SkipsEntriesWhosePathsWouldNotFit) {
   const std::wstring target = folder / L"dst";
   ::CreateDirectoryW(source.c_str(), nullptr);
   ::CreateDirectoryW(target.c_str(), nullptr);
-  // Fits below the source, but its destination and ".bak" companion would pass 259 characters.
-  const std::wstring longName(255 - target.size(), L'n');  // destination + ".bak": 260 characters
+  // Fits below the source, but the temporary name of its destination would pass 259 characters.
+  const std::wstring longName(253 - target.size(), L'n');  // destination + ".vxtmp": 260 characters
+  const std::wstring longestName(252 - target.size(), L'm');
   ASSERT_TRUE(WriteBytes(source + L"\\" + longName, "long"));
+  ASSERT_TRUE(WriteBytes(source + L"\\" + longestName, "longest"));
   ASSERT_TRUE(WriteBytes(source + L"\\short.txt", "short"));
 
   EXPECT_TRUE(CopyTree(source, target, false));
   EXPECT_EQ(ReadBytes(target + L"\\short.txt"), "short");
+  EXPECT_EQ(ReadBytes(target + L"\\" + longestName), "longest");
   EXPECT_FALSE(IsFile(target + L"\\" + longName));
 }
 

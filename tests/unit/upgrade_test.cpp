@@ -125,6 +125,22 @@ TEST(HandleUpgrade, ActsOnTheChoiceAndAlwaysClearsTheMarkerAndMarksProfiles) {
   }
 }
 
+TEST(HandleUpgrade, AResetEndedMidwayIsFinishedInItsFolderWhateverTheNextAnswer) {
+  for (const int button : {IDNO, IDYES}) {
+    SCOPED_TRACE(::testing::Message() << "button " << button);
+    Upgrade upgrade;
+    // The earlier reset moved a.cfg into its gathering folder before it was ended.
+    const std::wstring config = upgrade.names.userConfigFolder;
+    ASSERT_TRUE(::CreateDirectoryW((config + L"\\BackUpCfg01.vxtmp").c_str(), nullptr));
+    ASSERT_TRUE(::MoveFileW((config + L"\\a.cfg").c_str(), (config + L"\\BackUpCfg01.vxtmp\\a.cfg").c_str()));
+    upgrade.Run(S_OK, button);
+    EXPECT_TRUE(FileExists(config + L"\\BackUpCfg01\\a.cfg"));
+    EXPECT_EQ(FileExists(config + L"\\BackUpCfg01\\b.cfg"), button == IDNO);
+    EXPECT_FALSE(FileExists(config + L"\\BackUpCfg01.vxtmp"));
+    EXPECT_FALSE(FileExists(config + L"\\BackUpCfg02"));
+  }
+}
+
 TEST(HandleUpgrade, AsksWithTheConfiguredTaskDialogInEnglish) {
   Upgrade upgrade;
   const Shown shown = upgrade.Run(S_OK, IDYES);
