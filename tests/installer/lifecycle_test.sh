@@ -124,6 +124,7 @@ for _ in $(seq 1 40); do [ -s "$work/display" ] && break; sleep 0.25; done
 require "a virtual display" test -s "$work/display"
 export DISPLAY=":$(head -1 "$work/display")"
 # The server and the services of the boot get no standard handles, so no later pipe can hang.
+mkdir -p "$WINEPREFIX"
 "$wineserver" -p </dev/null >/dev/null 2>&1
 timeout -k 5 180 "$wine" wineboot -i </dev/null >/dev/null 2>&1
 require "the prefix boots" test -d "$WINEPREFIX/drive_c/users"
