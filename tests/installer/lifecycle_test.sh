@@ -225,8 +225,9 @@ answer() {
 start_screens_of_prefix() {
   local proc
   for proc in /proc/[0-9]*; do
-    tr '\0' ' ' <"$proc/cmdline" 2>/dev/null | grep -q '^vuvevorodidaviz\.exe ' || continue
-    tr '\0' '\n' <"$proc/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "${proc#/proc/}"
+    # A process may end between the listing and the reading: its files are gone then.
+    { tr '\0' ' ' <"$proc/cmdline"; } 2>/dev/null | grep -q '^vuvevorodidaviz\.exe ' || continue
+    { tr '\0' '\n' <"$proc/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "${proc#/proc/}"
   done
 }
 start_screens_closed() {
