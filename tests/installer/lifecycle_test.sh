@@ -104,8 +104,10 @@ check "the two packages are different products" test -n "$old_code" -a "$old_cod
 
 # --- A Wine prefix of its own on a virtual display ---------------------------------------------
 mkdir -p "$work"
-rm -rf "$work/prefix" "$work"/*.log
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A run that was killed may have left its prefix's server running: end it with the prefix.
+if [ -d "$WINEPREFIX" ]; then "$wineserver" -k 2>/dev/null; fi
+rm -rf "$WINEPREFIX" "$work"/*.log
 xvfb=
 start_pid=
 stop_own() {
