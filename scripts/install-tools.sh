@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever the build and the tests need and the machine lacks:
-# the MinGW-w64 cross compiler, Wine, CMake, make and GoogleTest's sources.
+# the MinGW-w64 cross compiler, Wine, CMake, make and GoogleTest's sources; for the sample's
+# installer wixl and msitools (building and reading Windows Installer packages), and for its
+# life-cycle test a virtual display (Xvfb), xdotool to answer the starter's question and strings.
 set -euo pipefail
 
 missing=()
@@ -10,6 +12,11 @@ command -v cmake >/dev/null || missing+=(cmake)
 command -v make >/dev/null || missing+=(make)
 command -v flock >/dev/null && command -v setpriv >/dev/null || missing+=(util-linux)
 [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+command -v wixl >/dev/null && command -v wixl-heat >/dev/null || missing+=(wixl)
+command -v msiinfo >/dev/null || missing+=(msitools)
+command -v Xvfb >/dev/null || missing+=(xvfb)
+command -v xdotool >/dev/null || missing+=(xdotool)
+command -v strings >/dev/null || missing+=(binutils)
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"

@@ -3,7 +3,9 @@
 # starts the sample application through the starter under Wine, as a user opening a drawing would,
 # with the sample furniture package. The start screen starts beside it (its window is invisible
 # under the build's Wine prefix); the sample main module prints what the starter prepared for it;
-# afterwards the per-user folder the starter provisioned is listed.
+# afterwards the per-user folder the starter provisioned is listed. It runs the installation where it
+# was laid out, in the build's own prefix; scripts/installer-lifecycle.sh installs it through its
+# Windows Installer package instead.
 set -euo pipefail
 source "$(dirname "$0")/sample-setup.sh"
 
@@ -25,4 +27,6 @@ echo "The per-user folder it provisioned (C:\\users\\<user>\\AppData\\Roaming\\.
 for folder in "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/"Velmora Sample Works"; do
   [ -d "$folder" ] && (cd "$folder" && find . -type f | sed 's|^\./|  |' | sort)
 done
+echo "The same installation as a Windows Installer package, installed, upgraded and removed step by"
+echo "step in a Wine prefix of its own: scripts/installer-lifecycle.sh"
 exit $status
