@@ -18,6 +18,7 @@
 #include "common/unique_handle.h"
 #include "launcher/oem_info.h"
 #include "loader.h"
+#include "files/file_replace.h"
 #include "startscreen/parameter_file.h"
 
 namespace {

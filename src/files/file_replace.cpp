@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/paths.h"
+#include "common/unique_handle.h"
 
 namespace velmora {
 namespace {
@@ -80,6 +81,29 @@ void MakeWritable(const std::wstring& path) {
 bool DeleteFileOfUser(const std::wstring& path) {
   MakeWritable(path);
   return ::DeleteFileW(path.c_str()) != FALSE;
+}
+
+bool ReplaceFileContent(const std::wstring& path, std::string_view bytes) {
+  const std::wstring temporary = TemporaryNameOf(path);
+  if (!Fits(temporary, kPathCapacity) || bytes.size() > MAXDWORD) return false;
+  UniqueKernelHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  DWORD written = 0;
+  const bool complete = bytes.empty() || (::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                                      &written, nullptr) &&
+                                          written == bytes.size());
+  file.Reset();
+  if (complete && ::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  const DWORD error = ::GetLastError();
+  ::DeleteFileW(temporary.c_str());
+  ::SetLastError(error);
+  return false;
+}
+
+void RemoveLeftoverTemporary(const std::wstring& destination) {
+  const std::wstring temporary = TemporaryNameOf(destination);
+  if (Fits(temporary, kPathCapacity)) DeleteFileOfUser(temporary);
 }
 
 }  // namespace velmora

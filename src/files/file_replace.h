@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
@@ -33,6 +34,14 @@ bool CopyIntoPlace(const std::wstring& source, const std::wstring& destination, 
 // unwritable folder, a file in use) and no temporary file is left.
 bool ReplaceKeepingBackup(const std::wstring& source, const std::wstring& destination, const std::wstring& backup,
                           bool sourceMayBeReadOnly);
+
+// Writes the bytes under the file's temporary name and moves that over the file, for a file the
+// starter writes whole and can rebuild (not forced to disk). False, with the file untouched and no
+// temporary left, when any step failed.
+bool ReplaceFileContent(const std::wstring& path, std::string_view bytes);
+
+// Takes away what a start ended while writing the destination left under its temporary name.
+void RemoveLeftoverTemporary(const std::wstring& destination);
 
 // Takes the read-only attribute off a file; nothing when it has none or does not exist.
 void MakeWritable(const std::wstring& path);

@@ -1,6 +1,7 @@
 #include "launcher/startup.h"
 
 #include <optional>
+#include <variant>
 
 #include "common/registry.h"
 #include "common/trace.h"
@@ -8,6 +9,7 @@
 #include "environment/platform_choice.h"
 #include "environment/platform_directories.h"
 #include "environment/process_environment.h"
+#include "files/file_replace.h"
 #include "launcher/builtin_strings.h"
 #include "launcher/command_line.h"
 #include "launcher/fatal_error.h"
@@ -87,11 +89,9 @@ StartScreenInfo DescribeStartScreen(const Start& start) {
 RegistrationHost HostOf(const Start& start) { return {start.environment.moduleSearchPath, start.starterPath}; }
 
 // The upgrade question, provisioning, the package and the start screen's workspace change the
-// user's folders and product key; two starts at once must not interleave them. Gives the start
-// screen's thread identifier, 0 when none was started.
+// user's folders and product key. Gives the start screen's thread identifier, 0 when none was
+// started.
 std::uint32_t PreparePerUserState(const Start& start) {
-  const PerUserLock lock(start.names.perUserFolder);
-  if (!lock.Held()) return 0;
   AskAboutUpgrade(start.names);
   TraceStep(L"upgrade question", L"done");
   const bool provisioningNeeded = ReadProvisioningNeeded(start.names);
@@ -135,13 +135,29 @@ int RunUnregistration(const Start& start) {
   return RunRegistration(start, true);
 }
 
-StartOutcome RunApplicationStart(Start& start, int showCommand) {
-  const std::uint32_t startScreenThreadId = PreparePerUserState(start);
-
+// The per-user steps and the platform step, which may write the user settings file, hold one lock:
+// two starts at once must not interleave their changes to the user's folders and product key, nor
+// write that file together (a double-click on a new user's first start would), and a copy that a
+// start ended while writing it left beside it goes before anyone writes it again. Gives the start
+// screen's thread identifier (0 when none was started), or the failure when no platform is usable.
+std::variant<std::uint32_t, StartFailure> PreparePerUserStateAndPlatform(Start& start) {
+  const PerUserLock lock(start.names.perUserFolder);
+  std::uint32_t startScreenThreadId = 0;
+  if (lock.Held()) {
+    startScreenThreadId = PreparePerUserState(start);
+    RemoveLeftoverTemporary(start.names.userSettingsFile);
+  }
   if (UsesPlatformPlaceholder(start.environment.moduleSearchPath)) {
     if (!ResolvePlatform(start)) return StartFailure{FailureReason::kNoPlatform};
     TraceStep(L"platform", L"folders in place");
   }
+  return startScreenThreadId;
+}
+
+StartOutcome RunApplicationStart(Start& start, int showCommand) {
+  const auto prepared = PreparePerUserStateAndPlatform(start);
+  if (const StartFailure* failure = std::get_if<StartFailure>(&prepared)) return *failure;
+  const std::uint32_t startScreenThreadId = std::get<std::uint32_t>(prepared);
 
   PreloadModules(start.environment.settingsFile, start.environment.moduleSearchPath);
   TraceStep(L"pre-loaded modules", L"done");

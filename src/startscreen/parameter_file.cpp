@@ -14,6 +14,7 @@
 #include "common/com.h"
 #include "common/paths.h"
 #include "common/unique_handle.h"
+#include "files/file_replace.h"
 #include "files/tree_copy.h"
 #include "startscreen/start_screen.h"
 
@@ -240,24 +241,6 @@ std::optional<ParameterDocument> ReadParameterDocument(const std::wstring& path,
     return std::nullopt;
   }
   return document;
-}
-
-bool ReplaceFileContent(const std::wstring& path, std::string_view bytes) {
-  const std::wstring temporary = path + L".vxtmp";
-  if (!Fits(temporary, kPathCapacity) || bytes.size() > MAXDWORD) return false;
-  UniqueKernelHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  DWORD written = 0;
-  const bool complete = bytes.empty() || (::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                                                      &written, nullptr) &&
-                                          written == bytes.size());
-  file.Reset();
-  if (complete && ::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-  const DWORD error = ::GetLastError();
-  ::DeleteFileW(temporary.c_str());
-  ::SetLastError(error);
-  return false;
 }
 
 namespace {

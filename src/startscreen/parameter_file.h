@@ -85,8 +85,5 @@ bool ReplaceElementText(ParameterDocument& document, std::wstring_view path, std
 // surrogate in UTF-8).
 std::optional<std::string> WriteParameterDocument(const ParameterDocument& document);
 
-// Writes the bytes to "<path>.vxtmp" beside the file and moves that over the file. False, with the
-// file untouched and no temporary left, when any step failed.
-bool ReplaceFileContent(const std::wstring& path, std::string_view bytes);
 
 }  // namespace velmora

@@ -13,6 +13,7 @@
 
 #include "common/com.h"
 #include "common/unique_handle.h"
+#include "files/file_replace.h"
 #include "startscreen/start_screen.h"
 #include "support/utf8.h"
 #include "unit_fixtures.h"
