@@ -91,6 +91,17 @@ TEST(Platform, OptionBChoosesThePlatformAndTheUserSettingsRememberIt) {
   EXPECT_EQ(installation.RecordedValue(L"main:env:VX_ADD_PATH="), installation.Bin() + L"\\arm");
 }
 
+TEST(Platform, ACopyOfTheUserSettingsLeftByAnEndedStartGoesWithTheNext) {
+  Installation installation;
+  AddDefaultUserData(installation);
+  installation.Run();
+  const std::wstring cfg = installation.PerUserFolder() + L"\\Config\\cfg.ini";
+  ASSERT_TRUE(WriteBytes(cfg + L".vxtmp", "[Options]\n"));
+  installation.Run();
+  EXPECT_FALSE(IsFile(cfg + L".vxtmp"));
+  EXPECT_NE(ReadBytes(cfg).find("Grid=1"), std::string::npos);
+}
+
 TEST(Platform, MissingFolderFallsBackOnceToTheDefault) {
   Installation installation;
   AddDefaultUserData(installation);
