@@ -83,9 +83,10 @@ bool NamesAFolderOfItsOwn(std::wstring_view name) {
 bool BuildWorkspace(const std::wstring& source, const std::wstring& workspace) {
   const std::wstring building = TemporaryNameOf(workspace);
   if (Exists(building)) DeleteWorkspace(building);
-  if (!::CreateDirectoryW(building.c_str(), nullptr)) return false;
+  if (!Exists(source) || !::CreateDirectoryW(building.c_str(), nullptr)) return false;
   if (CopyTree(source, building, false) && ::MoveFileExW(building.c_str(), workspace.c_str(), 0)) return true;
-  DeleteWorkspace(building);
+  // The shell's delete brings COM into the process; a folder left empty needs none of it.
+  if (!::RemoveDirectoryW(building.c_str())) DeleteWorkspace(building);
   return false;
 }
 

@@ -61,10 +61,13 @@ TEST(StartScreen, MissingProgramGivesZeroAndTheStartGoesOn) {
 // application finds in its process only what the start needed.
 TEST(StartScreen, WithoutAStartScreenNoXmlLibraryIsLoaded) {
   Installation installation;
+  // The user's folder is there, as after any first start; the start screen's source is not.
+  ASSERT_TRUE(CreateFolderWithParents(installation.PerUserFolder()));
   installation.Run(L"plan.dwg");
   EXPECT_EQ(installation.RecordedValue(L"main:documentServiceLoaded="), L"no");
   EXPECT_EQ(installation.RecordedValue(L"main:xmlReaderLoaded="), L"no");
   EXPECT_TRUE(installation.Recorded(L"main:loaded"));
+  EXPECT_FALSE(FileExists(installation.PerUserFolder() + L"\\ss20\\profiles\\$$Default$$.vxtmp"));
 }
 
 TEST(StartScreen, TheParameterFileIsWrittenWithoutCom) {
