@@ -40,6 +40,28 @@ bool IsFolderLink(const WIN32_FIND_DATAW& entry) {
   return TreatAsFolderLink(entry.dwFileAttributes, entry.dwReserved0);
 }
 
+// Takes away a folder that a start ended midway was building, with all that is in it: only the
+// starter's own copies are there. A link inside is removed, never followed; the path capacity
+// bounds the depth.
+void RemoveBuiltFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW entry{};
+  UniqueFindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
+  if (!find) return;
+  do {
+    const std::wstring path = folder + L'\\' + entry.cFileName;
+    if (IsDotEntry(entry.cFileName) || !Fits(path, kPathCapacity)) continue;
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      DeleteFileOfUser(path);
+    } else if (IsFolderLink(entry)) {
+      ::RemoveDirectoryW(path.c_str());
+    } else {
+      RemoveBuiltFolder(path);
+    }
+  } while (::FindNextFileW(find.Get(), &entry));
+  find.Reset();
+  ::RemoveDirectoryW(folder.c_str());
+}
+
 // One walk of a source folder. A destination known to be new holds nothing yet, so its entries
 // need no existence test or comparison: a first copy does no more than a plain copy would.
 class TreeWalk {
@@ -70,25 +92,50 @@ class TreeWalk {
     }
     const bool exists = !destinationIsNew && Exists(destination);
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      VisitFolder(source, destination, exists);
+      VisitFolder(source, destination, exists, destinationIsNew);
     } else if (remove_) {
       // A start ended midway may have left a copy under its temporary name.
       ::DeleteFileW(TemporaryNameOf(destination).c_str());
       if (exists) RemoveIfUntouched(source, destination);
     } else if (exists) {
       VisitExistingFile(source, destination, IsReadOnlyEntry(entry));
+    } else if (destinationIsNew) {
+      CopyIntoFolderBeingBuilt(source, destination, IsReadOnlyEntry(entry));
     } else {
       CopyIntoPlace(source, destination, IsReadOnlyEntry(entry), false);
     }
   }
 
-  void VisitFolder(const std::wstring& source, const std::wstring& destination, bool exists) {
+  void VisitFolder(const std::wstring& source, const std::wstring& destination, bool exists, bool parentIsNew) {
     if (remove_) {
+      RemoveBuiltFolder(TemporaryNameOf(destination));
       if (Walk(source, destination, false)) ::RemoveDirectoryW(destination.c_str());
-      return;
+    } else if (exists) {
+      Walk(source, destination, false);
+    } else if (parentIsNew) {
+      if (::CreateDirectoryW(destination.c_str(), nullptr)) Walk(source, destination, true);
+    } else {
+      BuildFolder(source, destination);
     }
-    if (!exists && !::CreateDirectoryW(destination.c_str(), nullptr)) return;
-    Walk(source, destination, !exists);
+  }
+
+  // A folder the user does not have yet is filled under its temporary name and takes its own name
+  // once filled: a start ended midway leaves no half-filled folder, nor a half-written file, under
+  // a name the next start would take for the user's, and a first copy spends one rename a folder
+  // rather than one a file. What an ended start left there holds only its own copies.
+  void BuildFolder(const std::wstring& source, const std::wstring& destination) {
+    const std::wstring building = TemporaryNameOf(destination);
+    RemoveBuiltFolder(building);
+    if (!::CreateDirectoryW(building.c_str(), nullptr)) return;
+    Walk(source, building, true);
+    if (!::MoveFileExW(building.c_str(), destination.c_str(), 0)) RemoveBuiltFolder(building);
+  }
+
+  // Nobody takes a file inside a folder being built for the user's: the file is copied under its
+  // own name.
+  static void CopyIntoFolderBeingBuilt(const std::wstring& source, const std::wstring& destination,
+                                       bool sourceIsReadOnly) {
+    if (::CopyFileW(source.c_str(), destination.c_str(), TRUE) && sourceIsReadOnly) MakeWritable(destination);
   }
 
   // The starter's own copies are writable: a read-only file was made so by the user or an

@@ -9,7 +9,8 @@ namespace velmora {
 // Brings a destination tree up to its source (copy mode), or takes out of it exactly the files
 // still identical to the source and the folders that become empty (remove mode). In copy mode a
 // destination file that differs from its source becomes its ".bak" and the complete copy takes its
-// place (ReplaceKeepingBackup); every copy is written under its temporary name first. Copies are
+// place (ReplaceKeepingBackup); every copy is written under its temporary name first, a folder the
+// destination lacks as a whole (filled under its temporary name, then renamed). Copies are
 // writable; a read-only destination file is neither replaced nor deleted. Folder links (junctions,
 // symbolic links) in the source are not followed.
 // True when the source folder could be listed to its end. Entries whose paths, or temporary names,

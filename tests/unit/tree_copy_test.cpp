@@ -67,6 +67,31 @@ TEST(CopyTree, CopiesOnceAndKeepsTheUsersVersionOfAChangedFileAsBak) {
   EXPECT_EQ(ReadBytes(target + L"\\Sub\\b.txt.bak"), "edited by the user");
 }
 
+// A start ended while copying a folder the user did not have leaves it half-filled under its
+// temporary name only; the next copy builds it anew, and a removal takes it away.
+TEST(CopyTree, AFolderIsBuiltUnderItsTemporaryNameAndAnEndedBuildIsDoneAgain) {
+  TempFolder folder;
+  const std::wstring source = folder / L"src";
+  const std::wstring target = folder / L"dst";
+  MakeSource(source);
+  ::CreateDirectoryW(target.c_str(), nullptr);
+  for (const wchar_t* left : {L"\\Sub.vxtmp", L"\\Sub.vxtmp\\Deeper"}) ::CreateDirectoryW((target + left).c_str(), nullptr);
+  WriteBytes(target + L"\\Sub.vxtmp\\Deeper\\c.txt", "gam");
+  WriteBytes(target + L"\\Sub.vxtmp\\stale.txt", "from an older source");
+
+  EXPECT_TRUE(CopyTree(source, target, false));
+  EXPECT_FALSE(IsFolder(target + L"\\Sub.vxtmp"));
+  EXPECT_EQ(ReadBytes(target + L"\\Sub\\Deeper\\c.txt"), "gamma");
+  EXPECT_FALSE(IsFile(target + L"\\Sub\\stale.txt"));
+  EXPECT_FALSE(IsFile(target + L"\\Sub\\Deeper\\c.txt.bak"));
+
+  ::CreateDirectoryW((target + L"\\Empty.vxtmp").c_str(), nullptr);
+  WriteBytes(target + L"\\Empty.vxtmp\\part.txt", "p");
+  EXPECT_TRUE(CopyTree(source, target, true));
+  EXPECT_FALSE(IsFolder(target + L"\\Empty.vxtmp"));
+  EXPECT_FALSE(IsFolder(target + L"\\Sub"));
+}
+
 TEST(CopyTree, RemoveTakesOutOnlyUntouchedCopiesAndTheFoldersLeftEmpty) {
   TempFolder folder;
   const std::wstring source = folder / L"src";
