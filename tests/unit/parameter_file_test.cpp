@@ -21,6 +21,7 @@
 namespace velmora {
 namespace {
 
+using testing::DocumentServiceTextAt;
 using testing::ReadBytes;
 using testing::TempFolder;
 using testing::Utf8;
@@ -119,21 +120,6 @@ std::optional<long> WriteWithin(const ParameterBed& bed, DWORD milliseconds) {
   return shared->status;
 }
 
-// The text at the path below the root as the document service reads the file.
-std::optional<std::wstring> ServiceTextAt(const std::wstring& file, const std::wstring& path) {
-  const ScopedComApartment apartment;
-  ComPtr<IXMLDOMDocument> document;
-  ComPtr<IXMLDOMElement> root;
-  ComPtr<IXMLDOMNode> node;
-  UniqueBstr text;
-  const UniqueBstr query(path);
-  if (LoadXmlDocument(file, document) != S_OK || document->get_documentElement(root.Put()) != S_OK ||
-      root->selectSingleNode(query.Get(), node.Put()) != S_OK || node->get_text(text.Put()) != S_OK) {
-    return std::nullopt;
-  }
-  return text.Text();
-}
-
 TEST(WriteStartScreenParams, KeepsEverythingButTheSixteenElementsAndWritesWhatAnotherParserReads) {
   const struct {
     const char* label;
@@ -183,8 +169,8 @@ TEST(WriteStartScreenParams, KeepsEverythingButTheSixteenElementsAndWritesWhatAn
     ASSERT_TRUE(WriteBytes(bed.File(), c.utf16 ? Utf16Le(file) : file)) << c.label;
     EXPECT_EQ(WriteWithin(bed, 10000), S_OK) << c.label;
     EXPECT_EQ(ReadBytes(bed.File()), c.utf16 ? Utf16Le(expected) : expected) << c.label;
-    EXPECT_EQ(ServiceTextAt(bed.File(), L"MainAppParams/UserInfo/CompanyName"), L"A & B <Ltd>") << c.label;
-    EXPECT_EQ(ServiceTextAt(bed.File(), L"MainAppParams/UserInfo/UserName"), L"Zo\u00EB") << c.label;
+    EXPECT_EQ(DocumentServiceTextAt(bed.File(), L"MainAppParams/UserInfo/CompanyName"), L"A & B <Ltd>") << c.label;
+    EXPECT_EQ(DocumentServiceTextAt(bed.File(), L"MainAppParams/UserInfo/UserName"), L"Zo\u00EB") << c.label;
     EXPECT_FALSE(testing::FileExists(bed.File() + L".vxtmp")) << c.label;
   }
 }
@@ -242,7 +228,7 @@ TEST(WriteStartScreenParams, KeepsACharacterBeyondU_FFFFOrTakesTheTemplate) {
   ASSERT_TRUE(WriteBytes(bed.File(), std::string("<Root>") + kRows + "<Extra>&#x1F600;</Extra></Root>"));
   EXPECT_EQ(WriteWithin(bed, 10000), S_OK);
   const std::string written = ReadBytes(bed.File());
-  const auto extra = ServiceTextAt(bed.File(), L"Extra");
+  const auto extra = DocumentServiceTextAt(bed.File(), L"Extra");
   if (extra) {
     EXPECT_EQ(*extra, L"\U0001F600");
   } else {

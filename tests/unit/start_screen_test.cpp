@@ -15,6 +15,7 @@
 namespace velmora {
 namespace {
 
+using testing::DocumentServiceTextAt;
 using testing::ReadBytes;
 using testing::TempFolder;
 using testing::WriteBytes;
@@ -62,21 +63,6 @@ struct StartScreenBed {
 bool Put(const std::wstring& path, const std::optional<std::string>& bytes) {
   ::DeleteFileW(path.c_str());
   return !bytes || WriteBytes(path, *bytes);
-}
-
-// The text of the element at that path below the root, as a conforming reader sees it.
-std::optional<std::wstring> TextAt(const std::wstring& file, const std::wstring& path) {
-  const ScopedComApartment apartment;
-  ComPtr<IXMLDOMDocument> document;
-  ComPtr<IXMLDOMElement> root;
-  ComPtr<IXMLDOMNode> node;
-  UniqueBstr text;
-  const UniqueBstr query(path);
-  if (LoadXmlDocument(file, document) != S_OK || document->get_documentElement(root.Put()) != S_OK ||
-      root->selectSingleNode(query.Get(), node.Put()) != S_OK || node->get_text(text.Put()) != S_OK) {
-    return std::nullopt;
-  }
-  return text.Text();
 }
 
 TEST(SanitizeProfileName, ReplacesEachForbiddenCharacterAndNothingElse) {
@@ -223,7 +209,7 @@ TEST(WriteStartScreenParams, WritesAllSixteenRowsFromTheBaseTextsAtEveryStart) {
         {L"Commands/ShowHtmlPage", L""}, {L"Commands/ShowHtmlElementById", L""},
     };
     for (const auto& [path, text] : rows) {
-      EXPECT_EQ(TextAt(bed.Workspace(L"ini.xml"), std::wstring(L"MainAppParams/") + path), text) << path;
+      EXPECT_EQ(DocumentServiceTextAt(bed.Workspace(L"ini.xml"), std::wstring(L"MainAppParams/") + path), text) << path;
     }
   }
 }
@@ -255,7 +241,7 @@ TEST(WriteStartScreenParams, ReplacesAFileThatDoesNotLoadByTheTemplateAndSavesNo
     const long status = bed.Write();
     EXPECT_EQ(status == S_OK, c.ok) << c.label << status;
     if (c.ok) {
-      EXPECT_EQ(TextAt(bed.Workspace(L"ini.xml"), L"MainAppParams/Name"), L"Velmora 2.1") << c.label;
+      EXPECT_EQ(DocumentServiceTextAt(bed.Workspace(L"ini.xml"), L"MainAppParams/Name"), L"Velmora 2.1") << c.label;
       EXPECT_EQ(ReadBytes(bed.Workspace(L"ini.xml")).find("DOCTYPE"), std::string::npos) << c.label;
     } else {
       EXPECT_EQ(ReadBytes(bed.Workspace(L"ini.xml")), c.afterwards) << c.label;
@@ -270,7 +256,7 @@ TEST(WriteStartScreenParams, AReadOnlyTemplateGivesAParameterFileThatCanBeSaved)
   ASSERT_TRUE(bed.Prepare());
   ASSERT_TRUE(WriteBytes(bed.Workspace(L"ini.xml"), "<StartScreen><MainAppParams>"));
   EXPECT_EQ(bed.Write(), S_OK);
-  EXPECT_EQ(TextAt(bed.Workspace(L"ini.xml"), L"MainAppParams/Name"), L"Velmora 2.1");
+  EXPECT_EQ(DocumentServiceTextAt(bed.Workspace(L"ini.xml"), L"MainAppParams/Name"), L"Velmora 2.1");
 }
 
 // The parameter file needs no COM: a thread where nobody initialised it writes the file and is left

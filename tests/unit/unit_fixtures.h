@@ -5,8 +5,10 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
+#include "common/com.h"
 #include "support/child_process.h"
 #include "support/files.h"
 
@@ -90,5 +92,22 @@ class TestCompanyKey {
  private:
   std::wstring company_;
 };
+
+// The text of the element at that path below the root, as the document service (a reader
+// independent of the starter's own) sees the file; nothing when it does not load or has no such
+// element.
+inline std::optional<std::wstring> DocumentServiceTextAt(const std::wstring& file, const std::wstring& path) {
+  const ScopedComApartment apartment;
+  ComPtr<IXMLDOMDocument> document;
+  ComPtr<IXMLDOMElement> root;
+  ComPtr<IXMLDOMNode> node;
+  UniqueBstr text;
+  const UniqueBstr query(path);
+  if (LoadXmlDocument(file, document) != S_OK || document->get_documentElement(root.Put()) != S_OK ||
+      root->selectSingleNode(query.Get(), node.Put()) != S_OK || node->get_text(text.Put()) != S_OK) {
+    return std::nullopt;
+  }
+  return text.Text();
+}
 
 }  // namespace velmora::testing
