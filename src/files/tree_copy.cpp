@@ -111,6 +111,7 @@ class TreeWalk {
       RemoveBuiltFolder(TemporaryNameOf(destination));
       if (Walk(source, destination, false)) ::RemoveDirectoryW(destination.c_str());
     } else if (exists) {
+      RemoveBuiltFolder(TemporaryNameOf(destination));
       Walk(source, destination, false);
     } else if (parentIsNew) {
       if (::CreateDirectoryW(destination.c_str(), nullptr)) Walk(source, destination, true);
@@ -128,7 +129,30 @@ class TreeWalk {
     RemoveBuiltFolder(building);
     if (!::CreateDirectoryW(building.c_str(), nullptr)) return;
     Walk(source, building, true);
-    if (!::MoveFileExW(building.c_str(), destination.c_str(), 0)) RemoveBuiltFolder(building);
+    if (!::MoveFileExW(building.c_str(), destination.c_str(), 0)) MoveBuiltContents(building, destination);
+  }
+
+  // Windows refuses to rename a folder while a file in it is open elsewhere (a search indexer or a
+  // virus scanner looking at a new copy). The copies are complete: they move into a folder of the
+  // real name one by one, and what cannot move now is copied again by a later start, which also
+  // takes away what is left of the folder being built.
+  static void MoveBuiltContents(const std::wstring& building, const std::wstring& destination) {
+    if (!::CreateDirectoryW(destination.c_str(), nullptr) && !Exists(destination)) return;
+    WIN32_FIND_DATAW entry{};
+    UniqueFindHandle find(::FindFirstFileW((building + L"\\*").c_str(), &entry));
+    if (!find) return;
+    do {
+      const std::wstring from = building + L'\\' + entry.cFileName;
+      const std::wstring to = destination + L'\\' + entry.cFileName;
+      if (IsDotEntry(entry.cFileName) || !Fits(from, kPathCapacity)) continue;
+      if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        ::MoveFileExW(from.c_str(), to.c_str(), 0);
+      } else if (!IsFolderLink(entry)) {
+        MoveBuiltContents(from, to);
+      }
+    } while (::FindNextFileW(find.Get(), &entry));
+    find.Reset();
+    ::RemoveDirectoryW(building.c_str());
   }
 
   // Nobody takes a file inside a folder being built for the user's: the file is copied under its
