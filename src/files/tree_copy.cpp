@@ -132,7 +132,7 @@ class TreeWalk {
     if (!::MoveFileExW(building.c_str(), destination.c_str(), 0)) MoveBuiltContents(building, destination);
   }
 
-  // Windows refuses to rename a folder while a file in it is open elsewhere (a search indexer or a
+  // Windows can refuse to rename a folder while a file in it is open elsewhere (a search indexer or a
   // virus scanner looking at a new copy). The copies are complete: they move into a folder of the
   // real name one by one, and what cannot move now is copied again by a later start, which also
   // takes away what is left of the folder being built.
