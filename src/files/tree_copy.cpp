@@ -78,6 +78,24 @@ class TreeWalk {
     return ::GetLastError() == ERROR_NO_MORE_FILES;
   }
 
+  // A folder the user does not have yet is filled under its temporary name and takes its own name
+  // once filled: a start ended midway leaves no half-filled folder, nor a half-written file, under
+  // a name the next start would take for the user's, and a first copy spends one rename a folder
+  // rather than one a file. What an ended start left there holds only its own copies. A source that
+  // cannot be listed to its end gives no folder. True when the destination exists afterwards.
+  bool BuildFolder(const std::wstring& source, const std::wstring& destination) {
+    const std::wstring building = TemporaryNameOf(destination);
+    RemoveBuiltFolder(building);
+    if (!::CreateDirectoryW(building.c_str(), nullptr)) return false;
+    if (!Walk(source, building, true)) {
+      RemoveBuiltFolder(building);
+      return false;
+    }
+    if (::MoveFileExW(building.c_str(), destination.c_str(), 0)) return true;
+    MoveBuiltContents(building, destination);
+    return Exists(destination);
+  }
+
  private:
   void Visit(const WIN32_FIND_DATAW& entry, const std::wstring& sourceFolder, const std::wstring& destinationFolder,
              bool destinationIsNew) {
@@ -118,18 +136,6 @@ class TreeWalk {
     } else {
       BuildFolder(source, destination);
     }
-  }
-
-  // A folder the user does not have yet is filled under its temporary name and takes its own name
-  // once filled: a start ended midway leaves no half-filled folder, nor a half-written file, under
-  // a name the next start would take for the user's, and a first copy spends one rename a folder
-  // rather than one a file. What an ended start left there holds only its own copies.
-  void BuildFolder(const std::wstring& source, const std::wstring& destination) {
-    const std::wstring building = TemporaryNameOf(destination);
-    RemoveBuiltFolder(building);
-    if (!::CreateDirectoryW(building.c_str(), nullptr)) return;
-    Walk(source, building, true);
-    if (!::MoveFileExW(building.c_str(), destination.c_str(), 0)) MoveBuiltContents(building, destination);
   }
 
   // Windows can refuse to rename a folder while a file in it is open elsewhere (a search indexer or a
@@ -203,6 +209,10 @@ bool SameFile(const std::wstring& first, const std::wstring& second) {
 
 bool CopyTree(const std::wstring& source, const std::wstring& destination, bool remove) {
   return TreeWalk(remove).Walk(source, destination, false);
+}
+
+bool CopyTreeAsNewFolder(const std::wstring& source, const std::wstring& destination) {
+  return Exists(source) && TreeWalk(false).BuildFolder(source, destination);
 }
 
 bool CreateFolderWithParents(const std::wstring& folder) {

@@ -17,6 +17,11 @@ namespace velmora {
 // would not fit 259 characters are skipped.
 bool CopyTree(const std::wstring& source, const std::wstring& destination, bool remove);
 
+// Copies a source folder to a destination the user does not have, built whole under the
+// destination's temporary name (see above); what an ended start left there goes first. False, with
+// no destination, when the source is missing or cannot be listed to its end.
+bool CopyTreeAsNewFolder(const std::wstring& source, const std::wstring& destination);
+
 // Copies a file over its destination as a whole (under the temporary name, then renamed), with the
 // read-only attribute taken off the copy, so that what the starter puts in the user's folders
 // stays the user's to change. A hidden destination is replaced; a read-only one, or a folder, is

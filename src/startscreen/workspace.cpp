@@ -77,19 +77,6 @@ bool NamesAFolderOfItsOwn(std::wstring_view name) {
   return name.find_first_not_of(L". ") != std::wstring_view::npos;
 }
 
-// A new workspace is filled under its temporary name and takes its own only when complete: a start
-// ended midway leaves no workspace that looks complete and lacks pages, and the next start builds
-// it anew.
-bool BuildWorkspace(const std::wstring& source, const std::wstring& workspace) {
-  const std::wstring building = TemporaryNameOf(workspace);
-  if (Exists(building)) DeleteWorkspace(building);
-  if (!Exists(source) || !::CreateDirectoryW(building.c_str(), nullptr)) return false;
-  if (CopyTree(source, building, false) && ::MoveFileExW(building.c_str(), workspace.c_str(), 0)) return true;
-  // The shell's delete brings COM into the process; a folder left empty needs none of it.
-  if (!::RemoveDirectoryW(building.c_str())) DeleteWorkspace(building);
-  return false;
-}
-
 }  // namespace
 
 std::wstring SanitizeProfileName(std::wstring_view name) {
@@ -133,7 +120,8 @@ std::optional<StartScreenWorkspace> PrepareStartScreenWorkspace(const StartScree
   if (!FoundOrCreated(root) || !FoundOrCreated(profiles)) return std::nullopt;
   if (SourceVersionIsNewer(result.source, result.workspace)) DeleteWorkspace(result.workspace);
   if (!Exists(result.workspace)) {
-    if (result.source.empty() || !BuildWorkspace(result.source, result.workspace)) return std::nullopt;
+    // Built whole: a start ended midway leaves no workspace that looks complete and lacks pages.
+    if (result.source.empty() || !CopyTreeAsNewFolder(result.source, result.workspace)) return std::nullopt;
     return result;
   }
   const bool complete = Exists(result.parameterFile) && Exists(result.workspace + L"\\ssini.xml");
