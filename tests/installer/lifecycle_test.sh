@@ -40,8 +40,47 @@ for tool in Xvfb xdotool msiinfo timeout; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-tools.sh installs it)"; exit 1; }
 done
 
+# --- A rebuild of the newer version and a newer package whose -register fails ---------------------
+# Built with the product's own script, in the background while the tables are read and the prefix
+# boots: the rebuild from the same staged installation (another product code, the same version);
+# the failing package from a copy without the identity module, so that the starter's -register
+# ends with its fatal report and 255.
+mkdir -p "$work"
+rm -rf "$work/packages" "$work/tables"
+rebuild_msi="$work/packages/rebuild/rebuild.msi"
+failing_msi="$work/packages/failing/failing.msi"
+build_package() {
+  # <staged installation> <output folder> <version> <package name>
+  "$cmake" -DSTAGE="$1" -DOUTPUT_DIR="$2" -DWXS="$installer_source/sample.wxs" -DWIXL="$wixl" \
+    -DWIXL_HEAT="$wixl_heat" -DSTARTER="$starter" -DCOMPANY="$company" -DPRODUCT="$product" \
+    -DKEY_VERSION="$key_version" -DTITLE="$title" -DVERSIONS="$3" -DNAMES="$4" \
+    -P "$installer_source/build_msi.cmake" >"$work/build-$4.txt" 2>&1
+}
+{
+  mkdir -p "$work/packages" && cp -r "$stage" "$work/packages/failing-stage" &&
+    rm "$work/packages/failing-stage/Bin/oeminfo.dll" &&
+    build_package "$stage" "$work/packages/rebuild" "$new_version" rebuild.msi &&
+    build_package "$work/packages/failing-stage" "$work/packages/failing" "$failing_version" failing.msi
+} &
+builder=$!
+extra_packages_built() {
+  wait "$builder"
+  local code=$?
+  builder=
+  return $code
+}
+
 # --- The packages' own tables -------------------------------------------------------------------
-rows() { msiinfo export "$1" "$2" | tail -n +4 | tr -d '\r'; }
+# A table's rows, exported once per package and table.
+rows() {
+  local cache
+  cache="$work/tables/$(basename "$1").$2"
+  if [ ! -f "$cache" ]; then
+    mkdir -p "$work/tables"
+    msiinfo export "$1" "$2" | tail -n +4 | tr -d '\r' >"$cache.part" && mv "$cache.part" "$cache"
+  fi
+  cat "$cache"
+}
 column() { awk -F'\t' -v key="$3" -v col="$4" '$1 == key { print $col }' <(rows "$1" "$2"); }
 sequence_of() { column "$1" InstallExecuteSequence "$2" 3; }
 
@@ -186,40 +225,17 @@ old_code=$(column "$old_msi" Property ProductCode 2)
 new_code=$(column "$new_msi" Property ProductCode 2)
 check "the two packages are different products" test -n "$old_code" -a "$old_code" != "$new_code"
 
-# --- A rebuild of the newer version and a newer package whose -register fails ---------------------
-# Built with the product's own script: the rebuild from the same staged installation (another
-# product code, the same version); the failing package from a copy without the identity module,
-# so that the starter's -register ends with its fatal report and 255.
-mkdir -p "$work"
-rm -rf "$work/packages"
-build_package() {
-  # <staged installation> <output folder> <version> <package name>
-  "$cmake" -DSTAGE="$1" -DOUTPUT_DIR="$2" -DWXS="$installer_source/sample.wxs" -DWIXL="$wixl" \
-    -DWIXL_HEAT="$wixl_heat" -DSTARTER="$starter" -DCOMPANY="$company" -DPRODUCT="$product" \
-    -DKEY_VERSION="$key_version" -DTITLE="$title" -DVERSIONS="$3" -DNAMES="$4" \
-    -P "$installer_source/build_msi.cmake" >"$work/build-$4.txt" 2>&1
-}
-mkdir -p "$work/packages" && cp -r "$stage" "$work/packages/failing-stage" &&
-  rm "$work/packages/failing-stage/Bin/oeminfo.dll"
-rebuild_msi="$work/packages/rebuild/rebuild.msi"
-failing_msi="$work/packages/failing/failing.msi"
-require "a rebuild of $new_version" build_package "$stage" "$work/packages/rebuild" "$new_version" rebuild.msi
-require "a package $failing_version without the identity module" \
-  build_package "$work/packages/failing-stage" "$work/packages/failing" "$failing_version" failing.msi
-rebuild_code=$(column "$rebuild_msi" Property ProductCode 2)
-failing_code=$(column "$failing_msi" Property ProductCode 2)
-check "the rebuild is another product" test -n "$rebuild_code" -a "$rebuild_code" != "$new_code"
-check "the rebuild has the same version" test "$(column "$rebuild_msi" Property ProductVersion 2)" = "$new_version"
 
 # --- A Wine prefix of its own on a virtual display ---------------------------------------------
 mkdir -p "$work"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # A run that was killed may have left its prefix's server running: end it with the prefix.
 if [ -d "$WINEPREFIX" ]; then "$wineserver" -k 2>/dev/null; fi
-rm -rf "$WINEPREFIX" "$work"/*.log
+rm -rf "$WINEPREFIX" "$work"/*.log "$work/durations.txt"
 xvfb=
 start_pid=
 stop_own() {
+  if [ -n "$builder" ]; then kill "$builder" 2>/dev/null; fi
   if [ -n "$start_pid" ]; then kill "$start_pid" 2>/dev/null; fi
   "$wineserver" -k 2>/dev/null
   if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; fi
@@ -239,6 +255,11 @@ mkdir -p "$WINEPREFIX"
 "$wineserver" -p </dev/null >/dev/null 2>&1
 timeout -k 5 180 "$wine" wineboot -i </dev/null >/dev/null 2>&1
 require "the prefix boots" test -d "$WINEPREFIX/drive_c/users"
+require "a rebuild of $new_version and a package $failing_version without the identity module" extra_packages_built
+rebuild_code=$(column "$rebuild_msi" Property ProductCode 2)
+failing_code=$(column "$failing_msi" Property ProductCode 2)
+check "the rebuild is another product" test -n "$rebuild_code" -a "$rebuild_code" != "$new_code"
+check "the rebuild has the same version" test "$(column "$rebuild_msi" Property ProductVersion 2)" = "$new_version"
 
 drive="$WINEPREFIX/drive_c"
 user_home=$(find "$drive/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -1)
@@ -258,10 +279,11 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 drive_path() { local path="C:${1#"$drive"}"; printf '%s' "${path//\//\\}"; }
 # msiexec's exit code as Linux sees it: modulo 256 (1603 arrives as 67).
 msiexec_exit() {
-  local log=$1
+  local log=$1 began=$SECONDS
   shift
   timeout -k 5 180 "$wine" msiexec "$@" /qn </dev/null >"$work/$log" 2>&1
   echo $?
+  echo "$log: $((SECONDS - began)) s" >>"$work/durations.txt"
 }
 # A registry value, or "<none>"; <view> is /reg:64 or /reg:32.
 reg_value() {
@@ -318,7 +340,7 @@ unregistered_then_registered() {
 
 # The Start-menu shortcut's way: the starter, started in the background and bounded.
 start() {
-  VELMORA_SAMPLE_START_SCREEN_MS=200 timeout -k 5 "$2" "$wine" "$starter_path" -p Sample \
+  VELMORA_SAMPLE_START_SCREEN_MS=0 timeout -k 5 "$2" "$wine" "$starter_path" -p Sample \
     </dev/null >"$work/$1" 2>&1 &
   start_pid=$!
 }
@@ -347,28 +369,42 @@ never_asks() {
 }
 # The dialog sizes itself to its texts: the first command link, keep, fills most of its upper
 # half, the second, reset, most of its lower half. A click needs no keyboard focus, which a window
-# without a window manager gets only late.
+# without a window manager gets only late. The geometry is read after a pause (the dialog may still
+# be sizing itself) and the click repeated while the dialog stays: a click that came too early is lost.
 answer() {
-  local width height share=35
-  eval "$(xdotool getwindowgeometry --shell "$dialog")"
-  width=$WIDTH height=$HEIGHT
+  local share=35
   [ "$1" = reset ] && share=75
-  sleep 0.5
-  xdotool mousemove --window "$dialog" $((width / 2)) $((height * share / 100)) click 1
+  for _ in 1 2 3 4; do
+    sleep 0.5
+    eval "$(xdotool getwindowgeometry --shell "$dialog" 2>/dev/null)" || return 0
+    xdotool mousemove --window "$dialog" $((WIDTH / 2)) $((HEIGHT * share / 100)) click 1
+    for _ in $(seq 1 12); do
+      kill -0 "$start_pid" 2>/dev/null || return 0
+      xdotool search --name "$dialog_title" 2>/dev/null | grep -qx "$dialog" || return 0
+      sleep 0.25
+    done
+  done
 }
 # The start screen outlives the starter by its display time; an installer that removes its file
 # meanwhile finds it in use. The user closes it first: wait for those of this prefix to end.
 start_screens_of_prefix() {
-  local proc
+  local proc program
   for proc in /proc/[0-9]*; do
+    # The program name read without a child process: the machine may run hundreds of processes.
     # A process may end between the listing and the reading: its files are gone then.
-    { tr '\0' ' ' <"$proc/cmdline"; } 2>/dev/null | grep -q '^vuvevorodidaviz\.exe ' || continue
+    program=
+    { IFS= read -r -d '' program <"$proc/cmdline"; } 2>/dev/null
+    [[ "$program" == *vuvevorodidaviz.exe* ]] || continue
     { tr '\0' '\n' <"$proc/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "${proc#/proc/}"
   done
 }
 start_screens_closed() {
+  local began=$SECONDS
   for _ in $(seq 1 120); do
-    [ -z "$(start_screens_of_prefix)" ] && return 0
+    if [ -z "$(start_screens_of_prefix)" ]; then
+      echo "start screens closed: $((SECONDS - began)) s" >>"$work/durations.txt"
+      return 0
+    fi
     sleep 0.25
   done
   return 1
