@@ -25,6 +25,8 @@ active_setup_guid="{526FC2B7-C5DF-4EE1-BC0E-AD2F2019529F}"
 failing_version="${new_version%.*}.$(( ${new_version##*.} + 1 ))"
 
 failures=0
+# The time since the test began, at the end of each part, in durations.txt.
+phase() { echo "$1: at $SECONDS s" >>"$work/durations.txt"; }
 pass() { echo "ok - $1"; }
 fail() { echo "not ok - $1"; failures=$((failures + 1)); }
 check() { local what=$1; shift; if "$@"; then pass "$what"; else fail "$what"; fi; }
@@ -218,14 +220,6 @@ check_tables() {
     test "$(column "$msi" LaunchCondition 'NOT WIX_DOWNGRADE_DETECTED' 1)" = 'NOT WIX_DOWNGRADE_DETECTED'
 }
 
-check "the packages' names sort as their versions" test "$(basename "$old_msi")" \< "$(basename "$new_msi")"
-check_tables "$old_msi" "$old_version"
-check_tables "$new_msi" "$new_version"
-old_code=$(column "$old_msi" Property ProductCode 2)
-new_code=$(column "$new_msi" Property ProductCode 2)
-check "the two packages are different products" test -n "$old_code" -a "$old_code" != "$new_code"
-
-
 # --- A Wine prefix of its own on a virtual display ---------------------------------------------
 mkdir -p "$work"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -234,8 +228,10 @@ if [ -d "$WINEPREFIX" ]; then "$wineserver" -k 2>/dev/null; fi
 rm -rf "$WINEPREFIX" "$work"/*.log "$work/durations.txt"
 xvfb=
 start_pid=
+booter=
 stop_own() {
   if [ -n "$builder" ]; then kill "$builder" 2>/dev/null; fi
+  if [ -n "$booter" ]; then kill "$booter" 2>/dev/null; fi
   if [ -n "$start_pid" ]; then kill "$start_pid" 2>/dev/null; fi
   "$wineserver" -k 2>/dev/null
   if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null; fi
@@ -253,7 +249,20 @@ export DISPLAY=":$(head -1 "$work/display")"
 # The server and the services of the boot get no standard handles, so no later pipe can hang.
 mkdir -p "$WINEPREFIX"
 "$wineserver" -p </dev/null >/dev/null 2>&1
-timeout -k 5 180 "$wine" wineboot -i </dev/null >/dev/null 2>&1
+# The prefix boots in the background while the tables are read.
+timeout -k 5 180 "$wine" wineboot -i </dev/null >/dev/null 2>&1 &
+booter=$!
+
+check "the packages' names sort as their versions" test "$(basename "$old_msi")" \< "$(basename "$new_msi")"
+check_tables "$old_msi" "$old_version"
+check_tables "$new_msi" "$new_version"
+old_code=$(column "$old_msi" Property ProductCode 2)
+new_code=$(column "$new_msi" Property ProductCode 2)
+check "the two packages are different products" test -n "$old_code" -a "$old_code" != "$new_code"
+
+wait "$booter"
+booter=
+phase "tables read, packages built, prefix booted"
 require "the prefix boots" test -d "$WINEPREFIX/drive_c/users"
 require "a rebuild of $new_version and a package $failing_version without the identity module" extra_packages_built
 rebuild_code=$(column "$rebuild_msi" Property ProductCode 2)
@@ -472,8 +481,10 @@ check "the installing user's Active Setup record is the package's version" \
   test "$(reg_value "$user_active_setup" Version)" = "${old_version//./,}"
 
 first_start "$old_version" keep
+phase "installed, first start"
 mkdir -p "$user_folder/Config" && echo "the user's own" >"$user_folder/Config/custom.cfg"
 upgrade_and_answer keep keep
+phase "upgraded, asked"
 check "keep: the user's settings stay" test -f "$user_folder/Config/custom.cfg"
 check "keep: nothing was backed up" missing "$user_folder/Config/BackUpCfg01"
 check "keep: the per-user folder is recorded again" \
@@ -499,6 +510,7 @@ check "second user: the start ends with 0 once answered" ended_with_zero
 check "second user: the marker is gone" test "$(reg_value "HKCU\\$product_key" JustUpgraded)" = "<none>"
 logon
 check "second user: asked once, the next logon runs no stub" test "$stub_ran" = no
+phase "second user asked"
 
 code=$(msiexec_exit downgrade.log /i "$(windows_path "$old_msi")")
 check "the downgrade is refused with 1603 (67 modulo 256)" test "$code" = 67
@@ -521,6 +533,7 @@ check "a rebuild keeps Active Setup's version" test "$(reg_value "$machine_activ
 code=$(msiexec_exit downgrade-rebuild.log /i "$(windows_path "$old_msi")")
 check "the rebuild refuses the downgrade too" test "$code" = 67
 
+phase "downgrade refused, rebuild installed"
 require "the uninstallation ends with 0" test "$(msiexec_exit uninstall.log /x "$(windows_path "$rebuild_msi")")" = 0
 check "uninstalling removes the Active Setup component" no_key "$machine_active_setup"
 check "-unregister ran before the files went" log_has uninstall.log "$unregistered_line"
@@ -533,6 +546,8 @@ check "the shortcut is gone" missing "$shortcut"
 check "the product registration is gone" no_key "$uninstall_key\\$rebuild_code"
 check "the user's own settings stay after uninstalling" test -f "$user_folder/Config/custom.cfg"
 
+phase "uninstalled"
+
 # --- Second round: a new user upgrades and resets ------------------------------------------------
 rm -rf "$user_home/AppData/Roaming/$company"
 timeout -k 5 60 "$wine" reg delete "HKCU\\SOFTWARE\\$company" /f </dev/null >/dev/null 2>&1
@@ -542,6 +557,8 @@ echo "the user's own" >"$user_folder/Config/custom.cfg"
 upgrade_and_answer reset reset
 check "reset: the user's settings moved to the backup" test -f "$user_folder/Config/BackUpCfg01/custom.cfg"
 check "reset: and left the settings folder" missing "$user_folder/Config/custom.cfg"
+
+phase "second round"
 
 # --- A management tool's upgrade whose -register fails --------------------------------------------
 # msiexec runs on a window station nobody sees, as under a management tool in session 0: the
@@ -562,5 +579,6 @@ check "failing: InstallerBuild is not the failing version's" \
 # files and InstallerBuild included. Wine's msiexec removes it with a separate uninstallation when
 # RemoveExistingProducts runs, outside the transaction, so here it is gone.
 check "failing: under Wine the installed version went with the failure" no_key "$uninstall_key\\$new_code"
+phase "failed upgrade"
 
 finish
