@@ -17,6 +17,7 @@ packages=(build/mingw/sample-msi/*.msi)
 old_msi=$PWD/${packages[0]} new_msi=$PWD/${packages[1]}
 company="Velmora Sample Works" title="Velmora 25.2"
 product_key="SOFTWARE\\$company\\Velmora\\25.2"
+active_setup="SOFTWARE\\Microsoft\\Active Setup\\Installed Components\\{526FC2B7-C5DF-4EE1-BC0E-AD2F2019529F}"
 starter="C:\\Program Files\\$company\\$title\\Bin\\velmora.exe"
 wine=/usr/lib/wine/wine64 wineserver=/usr/lib/wine/wineserver
 
@@ -65,7 +66,7 @@ wait_for_start_screen() {
 }
 show_keys() {
   local key out=$WINEPREFIX/reg.out
-  for key in "HKLM\\$product_key" "HKCU\\$product_key"; do
+  for key in "HKLM\\$product_key" "HKCU\\$product_key" "HKLM\\$active_setup" "HKCU\\$active_setup"; do
     if timeout -k 5 60 "$wine" reg query "$key" /reg:64 </dev/null >"$out" 2>/dev/null; then
       tr -d '\r' <"$out" | sed -n 's/^ \+//p' >"$out.values"
       [ -s "$out.values" ] || echo "(no values)" >"$out.values"
@@ -121,7 +122,7 @@ start_starter
 show_keys
 
 wait_for_start_screen
-step "3. Upgrade to $(basename "$new_msi"): the old version goes (its -unregister runs: Wine sets no UPGRADINGPRODUCTCODE), the new one comes, JustUpgraded is left for this user"
+step "3. Upgrade to $(basename "$new_msi"): the old version goes (its -unregister runs: Wine sets no UPGRADINGPRODUCTCODE), the new one comes, JustUpgraded is left for this user, Active Setup's version rises (every other user is marked at their next logon) and this user's record with it"
 run_msiexec /i "Z:${new_msi//\//\\}"
 show_keys
 

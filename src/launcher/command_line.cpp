@@ -9,6 +9,7 @@
 
 #include "common/paths.h"
 #include "common/unique_handle.h"
+#include "common/window_station.h"
 
 namespace velmora {
 namespace {
@@ -90,8 +91,9 @@ Switches DetectSwitches(std::wstring_view text) {
 }
 
 void ApplyImmediateSwitches(const Switches& switches) {
-  // Gives a developer the time to attach a debugger before any product module is loaded.
-  if (switches.stopForConnect) ::MessageBoxW(nullptr, L"stop_for_connect", L"Velmora", kStopForConnectStyle);
+  // Gives a developer the time to attach a debugger before any product module is loaded; not where
+  // nobody could close the box.
+  if (switches.stopForConnect && ProcessWindowStationIsVisible()) ::MessageBoxW(nullptr, L"stop_for_connect", L"Velmora", kStopForConnectStyle);
   if (switches.profiler) AssignEnvironment(L"DEZUVAVARE", L"1");
   // Fills the low address space so that the application's own allocations land above 4 GB,
   // where pointer truncation bugs show at once.

@@ -5,6 +5,7 @@
 
 #include "common/paths.h"
 #include "common/trace.h"
+#include "common/window_station.h"
 #include "resources/string_ids.h"
 
 namespace velmora {
@@ -43,7 +44,13 @@ void ReportFatalError(const FatalMessage& message, const std::wstring& starterPa
   if (!text) return;
   // A display text: cut to its box rather than refused.
   const std::wstring caption = starterPath.substr(0, kCaptionCapacity - 1);
-  ::MessageBoxW(nullptr, text->c_str(), caption.c_str(), MB_OK | MB_ICONERROR | MB_TOPMOST);
+  if (ProcessWindowStationIsVisible()) {
+    ::MessageBoxW(nullptr, text->c_str(), caption.c_str(), MB_OK | MB_ICONERROR | MB_TOPMOST);
+  } else {
+    // Nobody sees this window station (a service, the installer's system account in session 0):
+    // a box would wait for ever and the installation with it. The text goes where a log can pick it up.
+    ::OutputDebugStringW((*text + L"\r\n").c_str());
+  }
   ::fputws(text->c_str(), stdout);
   ::fputwc(L'\n', stdout);
   ::_fcloseall();

@@ -12,8 +12,9 @@ namespace velmora {
 std::optional<std::wstring> ComposeFatalText(const FatalMessage& message);
 
 // Shows the report in a box captioned with the starter's path, echoes it on the standard output
-// and ends the process with the exit code, without the teardown. Returns only when the texts
-// cannot be loaded.
+// and ends the process with the exit code, without the teardown. On a window station nobody sees,
+// the text goes to the debugger output instead of a box. Returns only when the texts cannot be
+// loaded.
 void ReportFatalError(const FatalMessage& message, const std::wstring& starterPath, int exitCode);
 
 // Reports a failed start that way. Gives the exit code of the start only when the report could

@@ -7,6 +7,7 @@
 #include "common/registry.h"
 #include "common/trace.h"
 #include "common/unique_handle.h"
+#include "common/window_station.h"
 #include "files/file_replace.h"
 #include "files/tree_copy.h"
 #include "localization/translation.h"
@@ -215,6 +216,8 @@ void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resou
 }
 
 void AskAboutUpgrade(const InstallationNames& names) {
+  // Nobody could answer on a window station no one sees: the marker waits for a start that can ask.
+  if (!ProcessWindowStationIsVisible()) return;
   if (const UniqueRegistryKey key = OpenRegistryKey(HKEY_CURRENT_USER, names.productKey, kReadAccess)) {
     HandleUpgrade(key.Get(), names);
   }
