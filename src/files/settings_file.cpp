@@ -6,6 +6,7 @@
 
 #include "common/paths.h"
 #include "common/platform_calls.h"
+#include "common/refusal_retry.h"
 #include "common/trace.h"
 #include "common/unique_handle.h"
 #include "files/file_replace.h"
@@ -49,8 +50,11 @@ bool WriteWholeFile(const std::wstring& file, const std::wstring& section, const
   const std::wstring temporary = TemporaryNameOf(file);
   if (!Fits(temporary, kPathCapacity) || !RemoveOwnFile(temporary)) return false;
   if (Exists(file) && !CopyToOwnName(file, temporary, false)) return false;
+  // A scanner may hold the fresh copy for a moment, as any new file.
   const bool written =
-      Platform().writeProfileString(section.c_str(), key, value.c_str(), temporary.c_str()) && FlushToDisk(temporary) &&
+      WithRetries(temporary.c_str(),
+                  [&] { return Platform().writeProfileString(section.c_str(), key, value.c_str(), temporary.c_str()); }) &&
+      WithRetries(temporary.c_str(), [&] { return FlushToDisk(temporary); }) &&
       MoveWithRetries(temporary, file, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!written) RemoveOwnFile(temporary);
   return written;

@@ -122,9 +122,14 @@ class TreeWalk {
   bool BuildFolder(const std::wstring& source, const std::wstring& destination) {
     const std::wstring building = TemporaryNameOf(destination);
     if (!RemoveOwnFolder(building) || !CreateFolderWithRetries(building)) return BuildInPlace(source, destination);
+    buildSpoiled_ = false;
     if (!Walk(source, building, true)) {
       RemoveOwnFolder(building);
       return false;
+    }
+    if (buildSpoiled_) {
+      RemoveOwnFolder(building);
+      return BuildInPlace(source, destination);
     }
     if (MoveWithRetries(building, destination, 0)) return true;
     PlaceBuiltFiles(source, building, destination);
@@ -135,8 +140,8 @@ class TreeWalk {
  private:
   // What the walk could not place, or could not take away of its own, goes to the trace, and the
   // walk counts as incomplete.
-  void Lacking(const std::wstring& what) {
-    TraceFailure(what, ::GetLastError());
+  void Lacking(const std::wstring& what, DWORD error = ::GetLastError()) {
+    TraceFailure(what, error);
     complete_ = false;
   }
 
@@ -157,6 +162,8 @@ class TreeWalk {
         VisitNewFolder(source, destination);
       } else if (!CopyToOwnName(source, destination, sourceIsReadOnly)) {
         Lacking(L"copy to " + destination);
+        // Part of the copy could not be taken away: the folder must not take its name with it.
+        if (Exists(destination)) buildSpoiled_ = true;
       }
       return;
     }
@@ -169,9 +176,7 @@ class TreeWalk {
       RemoveLeftoverTemporary(destination);
       if (exists) RemoveIfUntouched(source, destination, attributes);
     } else if (!exists) {
-      if (!CopyIntoPlace(source, destination, sourceIsReadOnly, false) && !Exists(destination)) {
-        Lacking(L"copy to " + destination);
-      }
+      if (!CopyIntoPlace(source, destination, sourceIsReadOnly, false)) CheckPlaced(destination);
     } else {
       if (!RemoveLeftoverTemporary(destination)) Lacking(L"removal of " + TemporaryNameOf(destination));
       if (mode_ == TreeMode::kCopy) VisitExistingFile(source, destination, attributes, sourceIsReadOnly);
@@ -235,9 +240,8 @@ class TreeWalk {
       }
       if (IsFolderEntry(entry)) {
         PlaceBuiltFiles(original, from, to);
-      } else if (!MoveWithRetries(from, to, 0) && !CopyIntoPlace(original, to, IsReadOnlyEntry(entry), false) &&
-                 !Exists(to)) {
-        Lacking(L"copy to " + to);
+      } else if (!MoveWithRetries(from, to, 0) && !CopyIntoPlace(original, to, IsReadOnlyEntry(entry), false)) {
+        CheckPlaced(to);
       }
     } while (::FindNextFileW(find.Get(), &entry));
   }
@@ -257,9 +261,15 @@ class TreeWalk {
         Untouched(source, destination)) {
       return;
     }
-    if (!ReplaceKeepingBackup(source, destination, backup, sourceIsReadOnly) && !Exists(destination)) {
-      Lacking(L"copy to " + destination);
-    }
+    if (!ReplaceKeepingBackup(source, destination, backup, sourceIsReadOnly)) CheckPlaced(destination);
+  }
+
+  // After a copy or replacement that failed: the name must hold a file (the user's, when the
+  // replacement failed), and no temporary copy may be left beside it.
+  void CheckPlaced(const std::wstring& destination) {
+    const DWORD error = ::GetLastError();
+    if (!Exists(destination)) Lacking(L"copy to " + destination, error);
+    if (Exists(TemporaryNameOf(destination))) Lacking(L"removal of " + TemporaryNameOf(destination), error);
   }
 
   // The starter's own writes never make a file count as the user's: a ".bak" of such a file would
@@ -271,6 +281,7 @@ class TreeWalk {
   TreeMode mode_;
   const StarterOutputTest& starterOutput_;
   bool complete_ = true;
+  bool buildSpoiled_ = false;
 };
 
 }  // namespace

@@ -127,7 +127,7 @@ bool ChooseBackupFolder(const std::wstring& folder, BackupFolder& backup) {
     const std::wstring gathering = TemporaryNameOf(name);
     if (!Fits(gathering, kPathCapacity)) return false;
     if (!ClearLinkAt(gathering)) continue;
-    if (Exists(gathering) || (!Exists(name) && Platform().createDirectory(gathering.c_str(), nullptr))) {
+    if (Exists(gathering) || (!Exists(name) && CreateFolderWithRetries(gathering))) {
       backup = {gathering, name};
       return true;
     }
