@@ -145,12 +145,35 @@ bool ReplaceFileContent(const std::wstring& path, std::string_view bytes) {
   const bool complete = bytes.empty() || (::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
                                                       &written, nullptr) &&
                                           written == bytes.size());
+  if (complete) MarkAsStarterWrite(file.Get());
   file.Reset();
   if (complete && MoveWithRetries(temporary, path, MOVEFILE_REPLACE_EXISTING)) return true;
   const DWORD error = ::GetLastError();
   RemoveOwnFile(temporary);
   ::SetLastError(error);
   return false;
+}
+
+namespace {
+constexpr ULONGLONG kUnitsPerSecond = 10'000'000;
+
+ULONGLONG FileTimeUnits(const FILETIME& time) { return (ULONGLONG{time.dwHighDateTime} << 32) | time.dwLowDateTime; }
+}  // namespace
+
+void MarkAsStarterWrite(void* openFile) {
+  FILETIME lastWrite{};
+  if (!::GetFileTime(openFile, nullptr, nullptr, &lastWrite)) return;
+  const ULONGLONG units = FileTimeUnits(lastWrite);
+  const ULONGLONG marked = units - units % kUnitsPerSecond + kStarterWriteMark;
+  lastWrite.dwLowDateTime = static_cast<DWORD>(marked);
+  lastWrite.dwHighDateTime = static_cast<DWORD>(marked >> 32);
+  ::SetFileTime(openFile, nullptr, nullptr, &lastWrite);
+}
+
+bool CarriesStarterWriteMark(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  return ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
+         FileTimeUnits(data.ftLastWriteTime) % kUnitsPerSecond == kStarterWriteMark;
 }
 
 bool RemoveLeftoverTemporary(const std::wstring& destination) {

@@ -63,6 +63,15 @@ bool ReplaceKeepingBackup(const std::wstring& source, const std::wstring& destin
 // temporary left, when any step failed.
 bool ReplaceFileContent(const std::wstring& path, std::string_view bytes);
 
+// A file the starter writes whole (the parameter file, the user settings file with its platform
+// entry) carries a mark in its last-write time: the fraction of its second is kStarterWriteMark
+// hundred-nanosecond units. A save by any other program gives the file its own time, so the mark
+// tells the starter's own output from the user's edit without a record of it. A file system with
+// coarser times (FAT) drops the mark; the file then counts as the user's, which costs nothing.
+inline constexpr unsigned long kStarterWriteMark = 4711;
+void MarkAsStarterWrite(void* openFile);
+bool CarriesStarterWriteMark(const std::wstring& path);
+
 // Takes away what a start ended while writing the destination left under its temporary name.
 // True when nothing is left there.
 bool RemoveLeftoverTemporary(const std::wstring& destination);

@@ -38,7 +38,9 @@ bool BeginsWithUtf16ByteOrderMark(const std::wstring& file) {
 bool FlushToDisk(const std::wstring& file) {
   const UniqueKernelHandle opened(Platform().createFile(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return opened && ::FlushFileBuffers(opened.Get());
+  if (!opened) return false;
+  MarkAsStarterWrite(opened.Get());
+  return ::FlushFileBuffers(opened.Get()) != FALSE;
 }
 
 // The private-profile functions rewrite a file in place, and a start ended midway or a power cut

@@ -261,7 +261,12 @@ class TreeWalk {
         Untouched(source, destination)) {
       return;
     }
-    if (!ReplaceKeepingBackup(source, destination, backup, sourceIsReadOnly)) CheckPlaced(destination);
+    // The starter's own output over an older default holds nothing of the user's: it makes no
+    // ".bak" over one that may.
+    const bool replaced = CarriesStarterWriteMark(destination) && Exists(backup)
+                              ? CopyIntoPlace(source, destination, sourceIsReadOnly, true)
+                              : ReplaceKeepingBackup(source, destination, backup, sourceIsReadOnly);
+    if (!replaced) CheckPlaced(destination);
   }
 
   // After a copy or replacement that failed: the name must hold a file (the user's, when the

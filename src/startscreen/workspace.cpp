@@ -142,11 +142,12 @@ std::optional<StartScreenWorkspace> PrepareStartScreenWorkspace(const StartScree
       Exists(result.parameterFile) && Exists(result.workspace + L"\\ssini.xml") && !Exists(build);
   if (complete) return result;
   if (result.source.empty()) return std::nullopt;
-  // The parameter file is the starter's own, rewritten at every start: never the user's edit.
+  // The parameter file as the starter last wrote it is its own, rewritten at every start: never
+  // the user's edit, and no ".bak" is made of it.
   const std::wstring& parameterFile = result.parameterFile;
   const TreeOutcome walked = WalkTree(result.source, result.workspace, TreeMode::kCopy,
                                       [&parameterFile](const std::wstring&, const std::wstring& destination) {
-                                        return destination == parameterFile;
+                                        return destination == parameterFile && CarriesStarterWriteMark(destination);
                                       });
   if (!walked.listedToEnd) return std::nullopt;
   if (!walked.complete || !RemoveOwnFolder(build)) MarkBuildUnfinished(build);
