@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <type_traits>
 
 #include "common/paths.h"
 #include "common/platform_calls.h"
@@ -33,6 +34,10 @@ using testing::WriteBytes;
 
 enum class Fault { kNone, kOnce, kFromHereOn, kRefusedThenAllowed, kRefusedForGood };
 
+// Puts a hook in an entry of the platform-call table (inside Injector).
+#define VX_HOOK(entry, registry) \
+  calls.entry = Hook<decltype(calls.entry)>::Change<&PlatformCalls::entry, registry>
+
 // Fails the changes of one start as planned, counting them from 1. Refusals are made only of file
 // changes (they are what a scanner causes); a failed copy leaves half its destination behind, as
 // CopyFileW may on a full disk.
@@ -42,17 +47,17 @@ class Injector {
     current_ = this;
     ResetRefusalPatience();
     PlatformCalls& calls = Platform();
-    calls.createDirectory = CreateDirectoryFake;
-    calls.removeDirectory = RemoveDirectoryFake;
+    VX_HOOK(createDirectory, false);
+    VX_HOOK(removeDirectory, false);
+    VX_HOOK(moveFile, false);
+    VX_HOOK(deleteFile, false);
+    VX_HOOK(setFileAttributes, false);
+    VX_HOOK(createFile, false);
+    VX_HOOK(writeProfileString, false);
+    VX_HOOK(regCreateKey, true);
+    VX_HOOK(regSetValue, true);
+    VX_HOOK(regDeleteValue, true);
     calls.copyFile = CopyFileFake;
-    calls.moveFile = MoveFileFake;
-    calls.deleteFile = DeleteFileFake;
-    calls.setFileAttributes = SetFileAttributesFake;
-    calls.createFile = CreateFileFake;
-    calls.writeProfileString = WriteProfileStringFake;
-    calls.regCreateKey = RegCreateKeyFake;
-    calls.regSetValue = RegSetValueFake;
-    calls.regDeleteValue = RegDeleteValueFake;
     calls.sleep = SleepFake;
   }
   Injector(const Injector&) = delete;
@@ -94,19 +99,29 @@ class Injector {
     return 0;
   }
 
-  static BOOL Failed(DWORD error) {
+  template <class Result>
+  static Result Failed(DWORD error) {
     ::SetLastError(error);
-    return FALSE;
+    if constexpr (std::is_same_v<Result, HANDLE>) {
+      return INVALID_HANDLE_VALUE;
+    } else if constexpr (std::is_same_v<Result, LSTATUS>) {
+      return static_cast<LSTATUS>(error);
+    } else {
+      return FALSE;
+    }
   }
 
-  static BOOL WINAPI CreateDirectoryFake(LPCWSTR path, LPSECURITY_ATTRIBUTES security) {
-    const DWORD error = Verdict(false);
-    return error ? Failed(error) : current_->saved_.createDirectory(path, security);
-  }
-  static BOOL WINAPI RemoveDirectoryFake(LPCWSTR path) {
-    const DWORD error = Verdict(false);
-    return error ? Failed(error) : current_->saved_.removeDirectory(path);
-  }
+  // A change through one entry of the table: failed as planned, else passed on to the platform.
+  template <class Call>
+  struct Hook;
+  template <class Result, class... Arguments>
+  struct Hook<Result(WINAPI*)(Arguments...)> {
+    template <Result (WINAPI* PlatformCalls::*Entry)(Arguments...), bool Registry>
+    static Result WINAPI Change(Arguments... arguments) {
+      const DWORD error = Verdict(Registry);
+      return error ? Failed<Result>(error) : (current_->saved_.*Entry)(arguments...);
+    }
+  };
   static BOOL WINAPI CopyFileFake(LPCWSTR source, LPCWSTR destination, BOOL failIfExists) {
     const DWORD error = Verdict(false);
     if (error == 0) return current_->saved_.copyFile(source, destination, failIfExists);
@@ -114,49 +129,7 @@ class Injector {
       const std::string content = ReadBytes(source);
       WriteBytes(destination, content.substr(0, content.size() / 2));
     }
-    return Failed(error);
-  }
-  static BOOL WINAPI MoveFileFake(LPCWSTR from, LPCWSTR to, DWORD flags) {
-    const DWORD error = Verdict(false);
-    return error ? Failed(error) : current_->saved_.moveFile(from, to, flags);
-  }
-  static BOOL WINAPI DeleteFileFake(LPCWSTR path) {
-    const DWORD error = Verdict(false);
-    return error ? Failed(error) : current_->saved_.deleteFile(path);
-  }
-  static BOOL WINAPI SetFileAttributesFake(LPCWSTR path, DWORD attributes) {
-    const DWORD error = Verdict(false);
-    return error ? Failed(error) : current_->saved_.setFileAttributes(path, attributes);
-  }
-  static HANDLE WINAPI CreateFileFake(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                                      DWORD disposition, DWORD flags, HANDLE templateFile) {
-    const DWORD error = Verdict(false);
-    if (error != 0) {
-      ::SetLastError(error);
-      return INVALID_HANDLE_VALUE;
-    }
-    return current_->saved_.createFile(path, access, share, security, disposition, flags, templateFile);
-  }
-  static BOOL WINAPI WriteProfileStringFake(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file) {
-    const DWORD error = Verdict(false);
-    return error ? Failed(error) : current_->saved_.writeProfileString(section, key, value, file);
-  }
-  static LSTATUS WINAPI RegCreateKeyFake(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR className, DWORD options,
-                                         REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
-                                         LPDWORD disposition) {
-    const DWORD error = Verdict(true);
-    return error ? static_cast<LSTATUS>(error)
-                 : current_->saved_.regCreateKey(key, subKey, reserved, className, options, access, security, result,
-                                                 disposition);
-  }
-  static LSTATUS WINAPI RegSetValueFake(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
-                                        DWORD size) {
-    const DWORD error = Verdict(true);
-    return error ? static_cast<LSTATUS>(error) : current_->saved_.regSetValue(key, name, reserved, type, data, size);
-  }
-  static LSTATUS WINAPI RegDeleteValueFake(HKEY key, LPCWSTR name) {
-    const DWORD error = Verdict(true);
-    return error ? static_cast<LSTATUS>(error) : current_->saved_.regDeleteValue(key, name);
+    return Failed<BOOL>(error);
   }
   static void WINAPI SleepFake(DWORD milliseconds) { current_->pausedMs_ += milliseconds; }
 
@@ -169,6 +142,8 @@ class Injector {
   int refusals_ = 0;
   DWORD pausedMs_ = 0;
 };
+
+#undef VX_HOOK
 
 enum class Scenario { kFirstProvisioning, kReprovisioningOverEdits, kPackage, kReset };
 
