@@ -287,6 +287,10 @@ TEST(StartersOwnOutput, TwoReprovisioningsKeepTheUsersEditOfTheUserSettingsFile)
     EXPECT_EQ(ReadBytes(bed.names.userSettingsFile + L".bak"), edited) << again;
     EXPECT_NE(ReadBytes(bed.names.userSettingsFile).find("nPlat=sx64"), std::string::npos);
   }
+  // Nor does it keep the file when the default data is taken out again.
+  ProvisionUserData(bed.SettingsFile(), bed.names, true);
+  EXPECT_FALSE(FileExists(bed.names.userSettingsFile));
+  EXPECT_EQ(ReadBytes(bed.names.userSettingsFile + L".bak"), edited);
 }
 
 BOOL WINAPI CopyFailingForSecondTemplate(LPCWSTR source, LPCWSTR destination, BOOL failIfExists) {

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
@@ -373,17 +372,8 @@ Uninterrupted RunUninterrupted(const Installation& installation, Scenario scenar
 }
 
 std::string Name(Scenario scenario) {
-  switch (scenario) {
-    case Scenario::kFirstProvisioning:
-      return "first provisioning";
-    case Scenario::kReprovisioningOverEdits:
-      return "re-provisioning over edits";
-    case Scenario::kPackage:
-      return "package";
-    case Scenario::kReset:
-      return "reset";
-  }
-  return "?";
+  const char* const names[] = {"first provisioning", "re-provisioning over edits", "package", "reset"};
+  return names[static_cast<int>(scenario)];
 }
 
 const Scenario kScenarios[] = {Scenario::kFirstProvisioning, Scenario::kReprovisioningOverEdits, Scenario::kPackage,
@@ -396,7 +386,6 @@ TEST(InjectedFailures, TheNextStartLosesNothingAndLeavesNoHoleNoPartialAndNoTemp
   for (const Scenario scenario : kScenarios) {
     const Uninterrupted expected = RunUninterrupted(installation, scenario);
     ASSERT_GE(expected.changes, 5) << Name(scenario);
-    std::printf("%s: %d changes, %d of files\n", Name(scenario).c_str(), expected.changes, expected.fileChanges);
     for (const Fault fault : {Fault::kOnce, Fault::kFromHereOn}) {
       for (int at = 1; at <= expected.changes; ++at) {
         const std::string label = Name(scenario) + (fault == Fault::kOnce ? ", change " : ", from change ") +
