@@ -40,7 +40,9 @@ std::optional<PlatformChoice> ChoosePlatform(const std::wstring& settingsFile, c
     if (fallback.size() <= 1) return std::nullopt;
     choice.name = fallback.substr(1);
     choice.fromUserSide = false;
-    if (userFileExists && userFileWritable) WriteTypedValue(userSettingsFile, choice.userSection, kUserPlatformKey, fallback[0], choice.name);
+    if (userFileExists && userFileWritable) {
+      WriteTypedValue(userSettingsFile, choice.userSection, kUserPlatformKey, fallback[0], choice.name);
+    }
   }
   return choice;
 }

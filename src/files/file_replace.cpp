@@ -73,7 +73,9 @@ bool RemoveOwnFile(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return IsGone(::GetLastError());
   if (HasAttribute(attributes, kKeepsOwnFilesOut)) {
-    Platform().setFileAttributes(path.c_str(), attributes & ~kKeepsOwnFilesOut);
+    // No attribute at all would mean "unchanged" to the file system: normal says none.
+    const DWORD kept = attributes & ~kKeepsOwnFilesOut;
+    Platform().setFileAttributes(path.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
   }
   return WithRetries(path.c_str(), [&] { return Platform().deleteFile(path.c_str()) || IsGone(::GetLastError()); });
 }

@@ -53,9 +53,11 @@ bool WriteWholeFile(const std::wstring& file, const std::wstring& section, const
   if (!Fits(temporary, kPathCapacity) || !RemoveOwnFile(temporary)) return false;
   if (Exists(file) && !CopyToOwnName(file, temporary, false)) return false;
   // A scanner may hold the fresh copy for a moment, as any new file.
+  const auto writeValue = [&] {
+    return Platform().writeProfileString(section.c_str(), key, value.c_str(), temporary.c_str()) != FALSE;
+  };
   const bool written =
-      WithRetries(temporary.c_str(),
-                  [&] { return Platform().writeProfileString(section.c_str(), key, value.c_str(), temporary.c_str()); }) &&
+      WithRetries(temporary.c_str(), writeValue) &&
       WithRetries(temporary.c_str(), [&] { return FlushToDisk(temporary); }) &&
       MoveWithRetries(temporary, file, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!written) RemoveOwnFile(temporary);

@@ -91,7 +91,7 @@ bool RemoveOwnEntry(const std::wstring& path, const WIN32_FIND_DATAW& entry) {
   if (!IsFolderEntry(entry)) return RemoveOwnFile(path);
   const bool emptied = EmptyOwnFolder(path);
   if (entry.dwFileAttributes & kKeepsOwnFoldersOut) {
-    Platform().setFileAttributes(path.c_str(), entry.dwFileAttributes & ~kKeepsOwnFoldersOut);
+    Platform().setFileAttributes(path.c_str(), entry.dwFileAttributes & ~kKeepsOwnFoldersOut);  // keeps DIRECTORY
   }
   return emptied && WithRetries(path.c_str(), [&] { return Platform().removeDirectory(path.c_str()) != FALSE; });
 }

@@ -128,6 +128,9 @@ std::optional<StartScreenWorkspace> PrepareStartScreenWorkspace(const StartScree
   if (IsLinkAt(result.workspace)) RemoveOwnFolder(result.workspace);
   if (IsLinkAt(build)) RemoveOwnFolder(build);
   if (SourceVersionIsNewer(result.source, result.workspace)) DeleteWorkspace(result.workspace);
+  // A copy of the parameter file that an ended start left (hidden, system or read-only as it may
+  // be) goes at every start, whether or not this start writes the file.
+  if (Exists(result.workspace)) RemoveLeftoverTemporary(result.parameterFile);
   if (!Exists(result.workspace)) {
     // Built whole: a start ended midway leaves no workspace that looks complete and lacks pages.
     if (result.source.empty()) return std::nullopt;

@@ -78,7 +78,7 @@ UserDataOutcome ProvisionUserData(const std::wstring& settingsFile, const Instal
   if (!removing && names.perUserFolder.empty()) return UserDataOutcome::kSkipped;
   const auto copyList = ReadSectionList(settingsFile, kCopyListSection);
   if (removing) {
-    ApplyCopyList(copyList, names.starterFolder, names.perUserFolder, TreeMode::kRemove, StarterOutputOf(names));
+    ApplyCopyList(copyList, names.starterFolder, names.perUserFolder, TreeMode::kRemove);
     DeleteRegistryValue(HKEY_CURRENT_USER, names.productKey, kUserDataRecord);
     DeleteRegistryValue(HKEY_CURRENT_USER, names.productKey, kUserDataRepairMark);
     return UserDataOutcome::kRemoved;

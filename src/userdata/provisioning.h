@@ -35,8 +35,9 @@ UserDataOutcome RecordWalk(const std::wstring& productKey, const std::wstring& r
 
 // Copies the installation's default user data into the per-user folder and records it, or, when
 // removing, takes the untouched copies out again and deletes the record and its mark. A user
-// settings file that differs from its default only by the starter's own platform entry counts as
-// untouched either way: it is neither backed up nor kept.
+// settings file that differs from its default only by the starter's own platform entry is not
+// backed up; an unregistration keeps it, as the upgrade question after a reinstallation asks
+// about the settings only when that file is there.
 UserDataOutcome ProvisionUserData(const std::wstring& settingsFile, const InstallationNames& names, bool removing);
 
 // Places only the default files and folders the per-user folder lacks, never replacing one it has,

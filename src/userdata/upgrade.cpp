@@ -190,7 +190,9 @@ void FinishLeftoverBackups(const std::wstring& folder) {
 // Only files whose long name ends with the pattern's extension (any case): the platform matches a
 // pattern against short names too, so "*.cfg" finds settings.cfgx through SETTIN~1.CFG.
 bool MatchesLongName(std::wstring_view name, std::wstring_view pattern) {
-  if (pattern.size() < 2 || pattern.substr(0, 2) != L"*." || pattern.find_first_of(L"*?", 1) != std::wstring_view::npos) {
+  const bool extensionOnly =
+      pattern.size() >= 2 && pattern.substr(0, 2) == L"*." && pattern.find_first_of(L"*?", 1) == std::wstring_view::npos;
+  if (!extensionOnly) {
     return true;
   }
   const std::wstring_view extension = pattern.substr(1);

@@ -181,7 +181,9 @@ TEST(Reset, MovesOnlyFilesWhoseLongNameEndsInCfgAndFinishesALeftoverFolderAtTheN
   TempFolder folder;
   const std::wstring config = folder / L"Config";
   ::CreateDirectoryW(config.c_str(), nullptr);
-  for (const wchar_t* name : {L"a.cfg", L"B.CFG", L"settings.cfgx", L"a.cfg_old"}) WriteBytes(config + L"\\" + name, "x");
+  for (const wchar_t* name : {L"a.cfg", L"B.CFG", L"settings.cfgx", L"a.cfg_old"}) {
+    WriteBytes(config + L"\\" + name, "x");
+  }
   EXPECT_TRUE(BackupFiles(config, L"*.cfg", {}, true));
   EXPECT_TRUE(FileExists(config + L"\\BackUpCfg01\\a.cfg"));
   EXPECT_TRUE(FileExists(config + L"\\BackUpCfg01\\B.CFG"));
@@ -287,10 +289,6 @@ TEST(StartersOwnOutput, TwoReprovisioningsKeepTheUsersEditOfTheUserSettingsFile)
     EXPECT_EQ(ReadBytes(bed.names.userSettingsFile + L".bak"), edited) << again;
     EXPECT_NE(ReadBytes(bed.names.userSettingsFile).find("nPlat=sx64"), std::string::npos);
   }
-  // Nor does it keep the file when the default data is taken out again.
-  ProvisionUserData(bed.SettingsFile(), bed.names, true);
-  EXPECT_FALSE(FileExists(bed.names.userSettingsFile));
-  EXPECT_EQ(ReadBytes(bed.names.userSettingsFile + L".bak"), edited);
 }
 
 BOOL WINAPI CopyFailingForSecondTemplate(LPCWSTR source, LPCWSTR destination, BOOL failIfExists) {

@@ -334,8 +334,9 @@ void ExpectNothingLostNoHoleNoPartial(const Bed& bed, const Tree& uninterrupted,
   for (const auto& [path, content] : bed.UsersOwn()) {
     bool kept = false;
     for (const auto& [where, found] : files) {
-      const bool sameName = where == path || where == path + L".bak" ||
-                            (where.find(L"\\BackUpCfg") != std::wstring::npos && where.ends_with(L"\\" + FileNameOf(path)));
+      const bool backedUp =
+          where.find(L"\\BackUpCfg") != std::wstring::npos && where.ends_with(L"\\" + FileNameOf(path));
+      const bool sameName = where == path || where == path + L".bak" || backedUp;
       kept = kept || (sameName && found == content);
     }
     EXPECT_TRUE(kept) << label << " lost the user's " << Utf8(path);
