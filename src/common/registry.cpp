@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "common/platform_calls.h"
+
 namespace velmora {
 
 UniqueRegistryKey OpenRegistryKey(HKEY hive, const std::wstring& subKey, REGSAM access) {
@@ -28,18 +30,26 @@ std::optional<std::wstring> ReadRegistryText(HKEY key, const wchar_t* name) {
 bool WriteRegistryText(HKEY hive, const std::wstring& subKey, const wchar_t* name, const std::wstring& text) {
   if (subKey.empty()) return false;
   HKEY created = nullptr;
-  if (::RegCreateKeyExW(hive, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kFullAccess | KEY_WOW64_64KEY,
-                        nullptr, &created, nullptr) != ERROR_SUCCESS) {
+  if (Platform().regCreateKey(hive, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kFullAccess | KEY_WOW64_64KEY,
+                              nullptr, &created, nullptr) != ERROR_SUCCESS) {
     return false;
   }
   const UniqueRegistryKey key(created);
   const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-  return ::RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) ==
+  return Platform().regSetValue(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) ==
          ERROR_SUCCESS;
 }
 
-void DeleteRegistryValue(HKEY hive, const std::wstring& subKey, const wchar_t* name) {
-  if (const UniqueRegistryKey key = OpenRegistryKey(hive, subKey, kFullAccess)) ::RegDeleteValueW(key.Get(), name);
+bool DeleteRegistryValue(HKEY hive, const std::wstring& subKey, const wchar_t* name) {
+  const UniqueRegistryKey key = OpenRegistryKey(hive, subKey, kFullAccess);
+  if (!key) return true;
+  const LSTATUS status = Platform().regDeleteValue(key.Get(), name);
+  return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
+bool RegistryValueExists(HKEY hive, const std::wstring& subKey, const wchar_t* name) {
+  const UniqueRegistryKey key = OpenRegistryKey(hive, subKey, kReadAccess);
+  return key && ::RegQueryValueExW(key.Get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 }  // namespace velmora

@@ -23,7 +23,11 @@ std::optional<std::wstring> ReadRegistryText(HKEY key, const wchar_t* name);
 // Sets a string value, creating the key when needed. False when nothing was written.
 bool WriteRegistryText(HKEY hive, const std::wstring& subKey, const wchar_t* name, const std::wstring& text);
 
-// Deletes a value if the key and the value exist.
-void DeleteRegistryValue(HKEY hive, const std::wstring& subKey, const wchar_t* name);
+// Deletes a value if the key and the value exist. True when the value is not there afterwards (as
+// far as a key that cannot be opened tells).
+bool DeleteRegistryValue(HKEY hive, const std::wstring& subKey, const wchar_t* name);
+
+// Whether the key holds a value of that name.
+bool RegistryValueExists(HKEY hive, const std::wstring& subKey, const wchar_t* name);
 
 }  // namespace velmora

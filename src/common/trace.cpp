@@ -39,6 +39,10 @@ void TraceRefusal(std::wstring_view what, std::wstring_view reason) {
   if (g_traceOn) Trace(std::wstring(L"refused ") + std::wstring(what) + L": " + std::wstring(reason));
 }
 
+void TraceFailure(std::wstring_view what, DWORD error) {
+  if (g_traceOn) Trace(std::wstring(L"failed ") + std::wstring(what) + L": " + DescribeSystemError(error));
+}
+
 HMODULE LoadTracedModule(const wchar_t* path) {
   const HMODULE module = ::LoadLibraryW(path);
   if (g_traceOn) {

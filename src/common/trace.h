@@ -21,6 +21,10 @@ void TraceStep(std::wstring_view step, std::wstring_view outcome);
 // Something refused or skipped because using it would be unsound, and why.
 void TraceRefusal(std::wstring_view what, std::wstring_view reason);
 
+// A change of a file, folder or registry value that failed for good (after the retries a refusal
+// gets), with the system's error text; the step goes on without it.
+void TraceFailure(std::wstring_view what, DWORD error);
+
 // LoadLibraryW that traces the path tried and, when the load fails, the system's error text.
 // GetLastError() is the load's own afterwards.
 HMODULE LoadTracedModule(const wchar_t* path);

@@ -8,11 +8,9 @@
 namespace velmora {
 namespace {
 
-constexpr wchar_t kPlatformKey[] = L"nPlat";
-
 // Tagged text, the type tag included.
 std::wstring ReadTaggedPlatform(const std::wstring& file, const std::wstring& section) {
-  return ReadSettingsValue(file, section.c_str(), kPlatformKey, kPathCapacity);
+  return ReadSettingsValue(file, section.c_str(), kUserPlatformKey, kPathCapacity);
 }
 
 }  // namespace
@@ -23,7 +21,8 @@ std::wstring UserSection(const std::wstring& optionR) {
 }
 
 std::optional<PlatformChoice> ChoosePlatform(const std::wstring& settingsFile, const std::wstring& userSettingsFile,
-                                             const std::wstring& optionB, const std::wstring& optionR) {
+                                             const std::wstring& optionB, const std::wstring& optionR,
+                                             bool userFileWritable) {
   PlatformChoice choice{{}, true, UserSection(optionR)};
   const bool userFileExists = Exists(userSettingsFile);
   if (userFileExists) {
@@ -31,8 +30,8 @@ std::optional<PlatformChoice> ChoosePlatform(const std::wstring& settingsFile, c
     if (stored.size() > 1 && optionB.empty()) choice.name = stored.substr(1);
     // A name the file cannot hold unchanged is not written: stored as another text it would never
     // match again. The choice then holds for this start only.
-    if (!optionB.empty() && kTextTag + optionB != stored) {
-      WriteTypedValue(userSettingsFile, choice.userSection, kPlatformKey, kTextTag, optionB);
+    if (userFileWritable && !optionB.empty() && kTextTag + optionB != stored) {
+      WriteTypedValue(userSettingsFile, choice.userSection, kUserPlatformKey, kTextTag, optionB);
     }
   }
   if (!optionB.empty()) choice.name = optionB;
@@ -41,7 +40,9 @@ std::optional<PlatformChoice> ChoosePlatform(const std::wstring& settingsFile, c
     if (fallback.size() <= 1) return std::nullopt;
     choice.name = fallback.substr(1);
     choice.fromUserSide = false;
-    if (userFileExists) WriteTypedValue(userSettingsFile, choice.userSection, kPlatformKey, fallback[0], choice.name);
+    if (userFileExists && userFileWritable) {
+      WriteTypedValue(userSettingsFile, choice.userSection, kUserPlatformKey, fallback[0], choice.name);
+    }
   }
   return choice;
 }

@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "common/paths.h"
+#include "common/platform_calls.h"
+#include "common/refusal_retry.h"
 #include "common/trace.h"
 #include "common/unique_handle.h"
 #include "files/file_replace.h"
@@ -32,29 +36,104 @@ bool BeginsWithUtf16ByteOrderMark(const std::wstring& file) {
 }
 
 bool FlushToDisk(const std::wstring& file) {
-  const UniqueKernelHandle opened(::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  return opened && ::FlushFileBuffers(opened.Get());
+  const UniqueKernelHandle opened(Platform().createFile(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!opened) return false;
+  MarkAsStarterWrite(opened.Get());
+  return ::FlushFileBuffers(opened.Get()) != FALSE;
 }
 
 // The private-profile functions rewrite a file in place, and a start ended midway or a power cut
 // would leave it cut short: the value goes into a whole copy under the temporary name, which is
 // forced to disk before it takes the file's place. A file that cannot be written (read-only, in
-// use) stays as it is.
+// use) stays as it is, and no copy is left beside it.
 bool WriteWholeFile(const std::wstring& file, const std::wstring& section, const wchar_t* key,
                     const std::wstring& value) {
   const std::wstring temporary = TemporaryNameOf(file);
-  if (!Fits(temporary, kPathCapacity)) return false;
-  DeleteFileOfUser(temporary);
-  if (Exists(file) && !::CopyFileW(file.c_str(), temporary.c_str(), TRUE)) return false;
-  const bool written = ::WritePrivateProfileStringW(section.c_str(), key, value.c_str(), temporary.c_str()) &&
-                       FlushToDisk(temporary) &&
-                       ::MoveFileExW(temporary.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!written) DeleteFileOfUser(temporary);
+  if (!Fits(temporary, kPathCapacity) || !RemoveOwnFile(temporary)) return false;
+  if (Exists(file) && !CopyToOwnName(file, temporary, false)) return false;
+  // A scanner may hold the fresh copy for a moment, as any new file.
+  const auto writeValue = [&] {
+    return Platform().writeProfileString(section.c_str(), key, value.c_str(), temporary.c_str()) != FALSE;
+  };
+  const bool written =
+      WithRetries(temporary.c_str(), writeValue) &&
+      WithRetries(temporary.c_str(), [&] { return FlushToDisk(temporary); }) &&
+      MoveWithRetries(temporary, file, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!written) RemoveOwnFile(temporary);
   return written;
 }
 
+constexpr std::size_t kComparedFileLimit = 1 << 20;
+
+std::optional<std::string> ReadWholeSmallFile(const std::wstring& path) {
+  const UniqueKernelHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > static_cast<LONGLONG>(kComparedFileLimit)) {
+    return std::nullopt;
+  }
+  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!bytes.empty() && (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                         read != bytes.size())) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+// A scratch copy in the user's temporary folder, deleted with its owner.
+class ScratchCopy {
+ public:
+  explicit ScratchCopy(const std::wstring& source) {
+    wchar_t folder[MAX_PATH] = {};
+    wchar_t name[MAX_PATH] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH, folder);
+    if (length == 0 || length >= MAX_PATH || ::GetTempFileNameW(folder, L"vxc", 0, name) == 0) return;
+    path_ = name;
+    if (!::CopyFileW(source.c_str(), path_.c_str(), FALSE)) Drop();
+    if (!path_.empty()) ::SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+  ScratchCopy(const ScratchCopy&) = delete;
+  ScratchCopy& operator=(const ScratchCopy&) = delete;
+  ~ScratchCopy() { Drop(); }
+
+  const std::wstring& Path() const { return path_; }
+
+ private:
+  void Drop() {
+    if (!path_.empty()) ::DeleteFileW(path_.c_str());
+    path_.clear();
+  }
+  std::wstring path_;
+};
+
 }  // namespace
+
+bool IsCopyWithOnlyKeyWritten(const std::wstring& source, const std::wstring& file, const wchar_t* key) {
+  const std::optional<std::string> content = ReadWholeSmallFile(file);
+  if (!content) return false;
+  const ScratchCopy scratch(source);
+  if (scratch.Path().empty()) return false;
+  std::wstring names(kComparedFileLimit / sizeof(wchar_t), L'\0');
+  const DWORD length =
+      ::GetPrivateProfileSectionNamesW(names.data(), static_cast<DWORD>(names.size()), file.c_str());
+  if (length >= names.size() - 2) return false;
+  // The file's sections in its order, each given the file's value of the key (a section without
+  // it is left as the source has it): the result equals the file only when nothing else differs.
+  constexpr wchar_t kAbsent[] = L"\x01";
+  for (std::size_t at = 0; at < length && names[at] != L'\0';) {
+    const std::wstring section(names.data() + at);
+    at += section.size() + 1;
+    wchar_t value[kPathCapacity + 1] = {};
+    const DWORD valueLength =
+        ::GetPrivateProfileStringW(section.c_str(), key, kAbsent, value, kPathCapacity + 1, file.c_str());
+    if (valueLength >= kPathCapacity) return false;
+    if (std::wstring_view(value, valueLength) == kAbsent) continue;
+    if (!::WritePrivateProfileStringW(section.c_str(), key, value, scratch.Path().c_str())) return false;
+  }
+  return ReadWholeSmallFile(scratch.Path()) == content;
+}
 
 bool SurvivesCodePage(std::wstring_view text, unsigned codePage) {
   if (text.empty()) return true;

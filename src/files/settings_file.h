@@ -34,8 +34,16 @@ std::wstring ReadSettingsValue(const std::wstring& file, const wchar_t* section,
 bool WriteSettingsValue(const std::wstring& file, const std::wstring& section, const wchar_t* key,
                         const std::wstring& value);
 
+// Whether the file holds exactly what the source holds with only the key written into some of its
+// sections, as WriteSettingsValue writes it: a copy of a default that differs from it by the
+// starter's own entries and by nothing of the user's. Files past 1 MiB never count.
+bool IsCopyWithOnlyKeyWritten(const std::wstring& source, const std::wstring& file, const wchar_t* key);
+
 // Whether the text survives the conversion to the code page and back unchanged.
 bool SurvivesCodePage(std::wstring_view text, unsigned codePage);
+
+// The entry of the user settings file where the starter keeps the user's platform.
+inline constexpr wchar_t kUserPlatformKey[] = L"nPlat";
 
 // Values of the tree sections carry a one-character type tag in front; text is tagged 's'.
 inline constexpr wchar_t kTextTag = L's';

@@ -39,7 +39,31 @@ struct Start {
 
 std::wstring TextOrEmpty(const wchar_t* text) { return text ? text : L""; }
 
-const wchar_t* Outcome(bool done) { return done ? L"done" : L"skipped"; }
+const wchar_t* DescribeUserDataState(UserDataState state) {
+  switch (state) {
+    case UserDataState::kNeeded:
+      return L"provisioning needed";
+    case UserDataState::kRepairNeeded:
+      return L"repair needed";
+    case UserDataState::kProvisioned:
+      break;
+  }
+  return L"provisioned before";
+}
+
+// Provisioning when the per-user folder needs it, the repair walk when files of it are missing.
+std::wstring BringUserDataInLine(const std::wstring& settingsFile, const InstallationNames& names,
+                                 UserDataState state) {
+  switch (state) {
+    case UserDataState::kNeeded:
+      return DescribeUserDataOutcome(ProvisionUserData(settingsFile, names, false));
+    case UserDataState::kRepairNeeded:
+      return std::wstring(L"repair ") + DescribeUserDataOutcome(RepairUserData(settingsFile, names));
+    case UserDataState::kProvisioned:
+      break;
+  }
+  return L"skipped";
+}
 
 void TracePackageStep(const Options& options) { TraceStep(L"package", options.g.empty() ? L"none" : options.g); }
 
@@ -94,13 +118,12 @@ RegistrationHost HostOf(const Start& start) { return {start.environment.moduleSe
 std::uint32_t PreparePerUserState(const Start& start) {
   AskAboutUpgrade(start.names);
   TraceStep(L"upgrade question", L"done");
-  const bool provisioningNeeded = ReadProvisioningNeeded(start.names);
-  TraceStep(L"registry state", provisioningNeeded ? L"provisioning needed" : L"provisioned before");
+  const UserDataState userData = ReadUserDataState(start.names);
+  TraceStep(L"registry state", DescribeUserDataState(userData));
   const std::uint32_t startScreenThreadId =
       LaunchStartScreen(DescribeStartScreen(start), start.names.starterFolder);
   TraceStep(L"start screen", startScreenThreadId != 0 ? L"launched" : L"not launched");
-  if (provisioningNeeded) ProvisionUserData(start.environment.settingsFile, start.names, false);
-  TraceStep(L"provisioning", Outcome(provisioningNeeded));
+  TraceStep(L"provisioning", BringUserDataInLine(start.environment.settingsFile, start.names, userData));
   ApplyPackageOption(start.options.g, start.names, false);
   TracePackageStep(start.options);
   return startScreenThreadId;
@@ -116,12 +139,18 @@ void RemovePerUserState(const Start& start) {
   TracePackageStep(start.options);
 }
 
-// The platform's folders in place of %5; false when there is no usable platform or folder.
-bool ResolvePlatform(Start& start) {
-  const auto platform =
-      ChoosePlatform(start.environment.settingsFile, start.names.userSettingsFile, start.options.b, start.options.r);
+// The platform's folders in place of %5; false when there is no usable platform or folder. The
+// user settings file is written only under the per-user lock.
+bool ResolvePlatform(Start& start, bool lockHeld) {
+  if (!lockHeld) {
+    TraceRefusal(L"platform choice in " + start.names.userSettingsFile,
+                 L"the per-user lock was not had; the choice holds for this start only");
+  }
+  const auto platform = ChoosePlatform(start.environment.settingsFile, start.names.userSettingsFile,
+                                       start.options.b, start.options.r, lockHeld);
   return platform && ResolvePlatformDirectories(start.environment.settingsFile, *platform,
-                                                start.names.userSettingsFile, start.environment.moduleSearchPath);
+                                                lockHeld ? start.names.userSettingsFile : std::wstring(),
+                                                start.environment.moduleSearchPath);
 }
 
 int RunRegistration(const Start& start, bool unregistering) {
@@ -148,7 +177,7 @@ std::variant<std::uint32_t, StartFailure> PreparePerUserStateAndPlatform(Start& 
     RemoveLeftoverTemporary(start.names.userSettingsFile);
   }
   if (UsesPlatformPlaceholder(start.environment.moduleSearchPath)) {
-    if (!ResolvePlatform(start)) return StartFailure{FailureReason::kNoPlatform};
+    if (!ResolvePlatform(start, lock.Held())) return StartFailure{FailureReason::kNoPlatform};
     TraceStep(L"platform", L"folders in place");
   }
   return startScreenThreadId;

@@ -77,6 +77,10 @@ bool NamesAFolderOfItsOwn(std::wstring_view name) {
   return name.find_first_not_of(L". ") != std::wstring_view::npos;
 }
 
+// An empty folder under the build's name tells the next start that the workspace still lacks
+// files, which it then copies.
+void MarkBuildUnfinished(const std::wstring& build) { CreateFolderWithRetries(build); }
+
 }  // namespace
 
 std::wstring SanitizeProfileName(std::wstring_view name) {
@@ -118,16 +122,38 @@ std::optional<StartScreenWorkspace> PrepareStartScreenWorkspace(const StartScree
   }
 
   if (!FoundOrCreated(root) || !FoundOrCreated(profiles)) return std::nullopt;
+  // The workspace and its build are the starter's own: a link planted under either name is removed
+  // as a link before anything is emptied or filled there.
+  const std::wstring build = TemporaryNameOf(result.workspace);
+  if (IsLinkAt(result.workspace)) RemoveOwnFolder(result.workspace);
+  if (IsLinkAt(build)) RemoveOwnFolder(build);
   if (SourceVersionIsNewer(result.source, result.workspace)) DeleteWorkspace(result.workspace);
+  // A copy of the parameter file that an ended start left (hidden, system or read-only as it may
+  // be) goes at every start, whether or not this start writes the file.
+  if (Exists(result.workspace)) RemoveLeftoverTemporary(result.parameterFile);
   if (!Exists(result.workspace)) {
     // Built whole: a start ended midway leaves no workspace that looks complete and lacks pages.
-    if (result.source.empty() || !CopyTreeAsNewFolder(result.source, result.workspace)) return std::nullopt;
+    if (result.source.empty()) return std::nullopt;
+    const TreeOutcome built = CopyTreeAsNewFolder(result.source, result.workspace);
+    if (!built.listedToEnd || !Exists(result.workspace)) return std::nullopt;
+    if (!built.complete) MarkBuildUnfinished(build);
     return result;
   }
-  const bool complete = Exists(result.parameterFile) && Exists(result.workspace + L"\\ssini.xml");
-  if (!complete && (result.source.empty() || !CopyTree(result.source, result.workspace, false))) {
-    return std::nullopt;
-  }
+  // A build of the workspace left beside it (a file that could not be placed, a folder that could
+  // not be taken away) makes it incomplete, whatever files it holds.
+  const bool complete =
+      Exists(result.parameterFile) && Exists(result.workspace + L"\\ssini.xml") && !Exists(build);
+  if (complete) return result;
+  if (result.source.empty()) return std::nullopt;
+  // The parameter file as the starter last wrote it is its own, rewritten at every start: never
+  // the user's edit, and no ".bak" is made of it.
+  const std::wstring& parameterFile = result.parameterFile;
+  const TreeOutcome walked = WalkTree(result.source, result.workspace, TreeMode::kCopy,
+                                      [&parameterFile](const std::wstring&, const std::wstring& destination) {
+                                        return destination == parameterFile && CarriesStarterWriteMark(destination);
+                                      });
+  if (!walked.listedToEnd) return std::nullopt;
+  if (!walked.complete || !RemoveOwnFolder(build)) MarkBuildUnfinished(build);
   return result;
 }
 

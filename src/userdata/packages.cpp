@@ -11,6 +11,8 @@
 #include "common/trace.h"
 #include "files/copy_list.h"
 #include "files/settings_file.h"
+#include "files/file_replace.h"
+#include "userdata/provisioning.h"
 
 namespace velmora {
 namespace {
@@ -19,6 +21,7 @@ struct PackageNames {
   std::wstring folder;
   std::wstring destinationRoot;
   std::wstring recordValueName;
+  std::wstring repairMarkName;
 };
 
 // False when a name is empty or would not fit its 260-character buffer.
@@ -35,7 +38,8 @@ bool DerivePackageNames(const std::wstring& packageFile, const std::wstring& per
   names.destinationRoot = perUserFolder;
   if (names.destinationRoot.back() != L'\\') names.destinationRoot += L'\\';
   names.destinationRoot += packageName;
-  names.recordValueName = L"UserDataDir_" + packageName;
+  names.recordValueName = std::wstring(kUserDataRecord) + L'_' + packageName;
+  names.repairMarkName = std::wstring(kUserDataRepairMark) + L'_' + packageName;
   return Fits(names.destinationRoot, kPathCapacity) && Fits(names.recordValueName, kPathCapacity);
 }
 
@@ -115,16 +119,18 @@ long ReadCopyListName(const std::wstring& packageFile, std::wstring& fileName) {
   return FindCopyListName(*root.Get(), fileName);
 }
 
-enum class Destination { kReady, kUnusable, kAppliedBefore };
+enum class Destination { kReady, kUnusable, kAppliedBefore, kRepairNeeded };
 
 // Creates the destination root (one level) unless it exists; an existing one that the record
-// names means the package was applied before.
+// names means the package was applied before, and, with the repair mark beside the record, that
+// files of it are still missing.
 Destination PrepareDestination(const PackageNames& names, const std::wstring& productKey) {
   if (!Exists(names.destinationRoot)) {
-    return ::CreateDirectoryW(names.destinationRoot.c_str(), nullptr) ? Destination::kReady : Destination::kUnusable;
+    return CreateFolderWithRetries(names.destinationRoot) ? Destination::kReady : Destination::kUnusable;
   }
-  return ReadRecord(productKey, names.recordValueName) == names.destinationRoot ? Destination::kAppliedBefore
-                                                                                : Destination::kReady;
+  if (ReadRecord(productKey, names.recordValueName) != names.destinationRoot) return Destination::kReady;
+  return ReadRecord(productKey, names.repairMarkName) == names.destinationRoot ? Destination::kRepairNeeded
+                                                                               : Destination::kAppliedBefore;
 }
 
 }  // namespace
@@ -134,9 +140,13 @@ long ApplyPackage(const std::wstring& packageFile, const std::wstring& perUserFo
   if (perUserFolder.empty() || !Fits(packageFile, kPathCapacity) || !Exists(packageFile)) return 1;
   PackageNames names;
   if (!DerivePackageNames(packageFile, perUserFolder, names)) return 1;
+  TreeMode mode = remove ? TreeMode::kRemove : TreeMode::kCopy;
   if (!remove) {
     switch (PrepareDestination(names, productKey)) {
       case Destination::kReady:
+        break;
+      case Destination::kRepairNeeded:
+        mode = TreeMode::kRepair;
         break;
       case Destination::kUnusable:
         return 1;
@@ -152,12 +162,19 @@ long ApplyPackage(const std::wstring& packageFile, const std::wstring& perUserFo
   // Without a name the copy-list file would be the package folder itself, which holds no list.
   const std::vector<SectionEntry> copyList =
       copyListName.empty() ? std::vector<SectionEntry>() : ReadSectionList(copyListFile, L"\\UserData\\CopyToAppData");
-  ApplyCopyList(copyList, names.folder, names.destinationRoot, remove);
+  const bool complete = ApplyCopyList(copyList, names.folder, names.destinationRoot, mode);
 
-  if (remove) {
-    DeleteRegistryValue(HKEY_CURRENT_USER, productKey, names.recordValueName.c_str());
-  } else {
-    WriteRegistryText(HKEY_CURRENT_USER, productKey, names.recordValueName.c_str(), names.destinationRoot);
+  switch (mode) {
+    case TreeMode::kRemove:
+      DeleteRegistryValue(HKEY_CURRENT_USER, productKey, names.recordValueName.c_str());
+      DeleteRegistryValue(HKEY_CURRENT_USER, productKey, names.repairMarkName.c_str());
+      break;
+    case TreeMode::kCopy:
+      RecordWalk(productKey, names.recordValueName, names.repairMarkName, names.destinationRoot, complete);
+      break;
+    case TreeMode::kRepair:
+      if (complete) DeleteRegistryValue(HKEY_CURRENT_USER, productKey, names.repairMarkName.c_str());
+      break;
   }
   return 0;
 }

@@ -1,9 +1,12 @@
 #include "userdata/upgrade.h"
 
+#include <cwctype>
 #include <optional>
+#include <string_view>
 
 #include "common/entry_point.h"
 #include "common/paths.h"
+#include "common/platform_calls.h"
 #include "common/registry.h"
 #include "common/trace.h"
 #include "common/unique_handle.h"
@@ -92,12 +95,12 @@ void MarkProfiles(const std::wstring& productKey) {
       break;
     }
     HKEY opened = nullptr;
-    if (::RegCreateKeyExW(profiles.Get(), name, 0, nullptr, REG_OPTION_NON_VOLATILE, kFullAccess | KEY_WOW64_64KEY,
-                          nullptr, &opened, nullptr) != ERROR_SUCCESS) {
+    if (Platform().regCreateKey(profiles.Get(), name, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                kFullAccess | KEY_WOW64_64KEY, nullptr, &opened, nullptr) != ERROR_SUCCESS) {
       continue;
     }
     const UniqueRegistryKey profile(opened);
-    ::RegSetValueExW(profile.Get(), kMarker, 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
+    Platform().regSetValue(profile.Get(), kMarker, 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
   }
 }
 
@@ -113,6 +116,10 @@ struct BackupFolder {
   std::wstring complete;  // empty when the gathering folder has its final name already
 };
 
+// A link planted under a name the reset gathers into would lead the user's settings elsewhere: it
+// is removed as a link. False when something other than a folder of the starter's stays there.
+bool ClearLinkAt(const std::wstring& path) { return !IsLinkAt(path) || (RemoveOwnFolder(path) && !Exists(path)); }
+
 // A folder left by a reset ended midway, else the lowest number still free, else the last number
 // itself (its files may be replaced). False when the names do not fit.
 bool ChooseBackupFolder(const std::wstring& folder, BackupFolder& backup) {
@@ -120,7 +127,8 @@ bool ChooseBackupFolder(const std::wstring& folder, BackupFolder& backup) {
     const std::wstring name = NumberedBackupFolder(folder, number);
     const std::wstring gathering = TemporaryNameOf(name);
     if (!Fits(gathering, kPathCapacity)) return false;
-    if (Exists(gathering) || (!Exists(name) && ::CreateDirectoryW(gathering.c_str(), nullptr))) {
+    if (!ClearLinkAt(gathering)) continue;
+    if (Exists(gathering) || (!Exists(name) && CreateFolderWithRetries(gathering))) {
       backup = {gathering, name};
       return true;
     }
@@ -136,8 +144,62 @@ void FinishInterruptedBackups(const std::wstring& folder) {
     const std::wstring name = NumberedBackupFolder(folder, number);
     const std::wstring gathering = TemporaryNameOf(name);
     if (!Fits(gathering, kPathCapacity)) return;
-    if (Exists(gathering)) ::MoveFileExW(gathering.c_str(), name.c_str(), 0);
+    if (ClearLinkAt(gathering) && Exists(gathering) && !MoveWithRetries(gathering, name, 0)) {
+      TraceFailure(L"rename of " + gathering, ::GetLastError());
+    }
   }
+}
+
+// "BackUpCfgNN.vxtmp", by its long name.
+bool IsGatheringFolderName(std::wstring_view name) {
+  constexpr std::wstring_view prefix = L"BackUpCfg";
+  return name.size() == prefix.size() + 2 + std::wstring_view(kTemporarySuffix).size() &&
+         ::CompareStringOrdinal(name.data(), static_cast<int>(prefix.size()), prefix.data(),
+                                static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL &&
+         std::iswdigit(name[prefix.size()]) && std::iswdigit(name[prefix.size() + 1]) && IsTemporaryName(name);
+}
+
+// The lowest number whose backup folder, finished or being gathered, does not exist.
+std::optional<std::wstring> NextFreeBackupFolder(const std::wstring& folder) {
+  for (int number = 1; number <= kLastBackupNumber; ++number) {
+    const std::wstring name = NumberedBackupFolder(folder, number);
+    if (!Exists(name) && !Exists(TemporaryNameOf(name))) return name;
+  }
+  return std::nullopt;
+}
+
+// A reset whose folder could not take its number (the rename was refused for good) left the
+// user's settings under the temporary name: such a folder takes the next free number at the next
+// start. An empty one goes, and a link there is removed as a link.
+void FinishLeftoverBackups(const std::wstring& folder) {
+  if (folder.empty()) return;
+  const std::wstring search = folder + L"\\BackUpCfg*";
+  if (!Fits(search, kPathCapacity)) return;
+  WIN32_FIND_DATAW entry{};
+  const UniqueFindHandle find(::FindFirstFileW(search.c_str(), &entry));
+  if (!find) return;
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || !IsGatheringFolderName(entry.cFileName)) continue;
+    const std::wstring gathering = folder + L'\\' + entry.cFileName;
+    if (!ClearLinkAt(gathering) || !Exists(gathering)) continue;
+    if (Platform().removeDirectory(gathering.c_str())) continue;  // empty
+    const std::optional<std::wstring> name = NextFreeBackupFolder(folder);
+    if (!name || !MoveWithRetries(gathering, *name, 0)) TraceFailure(L"rename of " + gathering, ::GetLastError());
+  } while (::FindNextFileW(find.Get(), &entry));
+}
+
+// Only files whose long name ends with the pattern's extension (any case): the platform matches a
+// pattern against short names too, so "*.cfg" finds settings.cfgx through SETTIN~1.CFG.
+bool MatchesLongName(std::wstring_view name, std::wstring_view pattern) {
+  const bool extensionOnly =
+      pattern.size() >= 2 && pattern.substr(0, 2) == L"*." && pattern.find_first_of(L"*?", 1) == std::wstring_view::npos;
+  if (!extensionOnly) {
+    return true;
+  }
+  const std::wstring_view extension = pattern.substr(1);
+  return name.size() > extension.size() &&
+         ::CompareStringOrdinal(name.data() + name.size() - extension.size(), static_cast<int>(extension.size()),
+                                extension.data(), static_cast<int>(extension.size()), TRUE) == CSTR_EQUAL;
 }
 
 // A reset moves the file: the user's content is renamed, never rewritten, and a read-only setting
@@ -146,8 +208,10 @@ void BackUpFile(const std::wstring& source, const std::wstring& copy, bool remov
   if (!Fits(source, kPathCapacity) || !Fits(copy, kPathCapacity)) return;
   if (!removeSources) {
     CopyFileForUser(source, copy);
-  } else if (::MoveFileExW(source.c_str(), copy.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  } else if (MoveWithRetries(source, copy, MOVEFILE_REPLACE_EXISTING)) {
     MakeWritable(copy);
+  } else {
+    TraceFailure(L"move of " + source, ::GetLastError());
   }
 }
 
@@ -161,6 +225,7 @@ bool BackUpMatchingFiles(const std::wstring& folder, const std::wstring& pattern
   if (!find) return false;
   do {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;  // also "." and ".."
+    if (!MatchesLongName(entry.cFileName, pattern)) continue;
     BackUpFile(folder + L"\\" + entry.cFileName, backup + L"\\" + entry.cFileName, removeSources);
   } while (::FindNextFileW(find.Get(), &entry));
   return true;
@@ -189,7 +254,10 @@ HRESULT ShowTaskDialog(const TASKDIALOGCONFIG& config, int& button) {
 void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resources, const UpgradeDialog& dialog) {
   BYTE marker[kRegistryValueCapacityBytes];
   DWORD size = sizeof(marker);
-  if (::RegQueryValueExW(readKey, kMarker, nullptr, nullptr, marker, &size) != ERROR_SUCCESS) return;
+  if (::RegQueryValueExW(readKey, kMarker, nullptr, nullptr, marker, &size) != ERROR_SUCCESS) {
+    FinishLeftoverBackups(names.userConfigFolder);
+    return;
+  }
 
   {
     const UniqueRegistryKey key = OpenRegistryKey(HKEY_CURRENT_USER, names.productKey, kFullAccess);
@@ -198,9 +266,9 @@ void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resou
       switch (AskUser(names, resources, dialog)) {
         case Choice::kKeep:
           FinishInterruptedBackups(names.userConfigFolder);
-          ::RegSetValueExW(key.Get(), L"UserDataDir", 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(names.perUserFolder.c_str()),
-                           static_cast<DWORD>((names.perUserFolder.size() + 1) * sizeof(wchar_t)));
+          Platform().regSetValue(key.Get(), L"UserDataDir", 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(names.perUserFolder.c_str()),
+                                 static_cast<DWORD>((names.perUserFolder.size() + 1) * sizeof(wchar_t)));
           break;
         case Choice::kReset:
           BackupFiles(names.userConfigFolder, L"*.cfg", {}, true);
@@ -211,7 +279,7 @@ void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resou
     }
     // The marker goes last: a start ended before it asks again and finishes the work.
     MarkProfiles(names.productKey);
-    ::RegDeleteValueW(key.Get(), kMarker);
+    Platform().regDeleteValue(key.Get(), kMarker);
   }
 }
 
@@ -231,7 +299,10 @@ bool BackupFiles(const std::wstring& folder, const std::wstring& pattern, const 
   if (target.empty() && !ChooseBackupFolder(folder, backup)) return false;
 
   const bool found = BackUpMatchingFiles(folder, pattern, backup.gathering, removeSources);
-  if (!backup.complete.empty()) ::MoveFileExW(backup.gathering.c_str(), backup.complete.c_str(), 0);
+  // Refused for good, the folder keeps its temporary name and the next start gives it a number.
+  if (!backup.complete.empty() && !MoveWithRetries(backup.gathering, backup.complete, 0)) {
+    TraceFailure(L"rename of " + backup.gathering, ::GetLastError());
+  }
   return found;
 }
 

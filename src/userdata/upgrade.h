@@ -23,6 +23,7 @@ HRESULT AskWithMessageBox(const TASKDIALOGCONFIG& config, int& button);
 
 // After an upgrade (JustUpgraded in the product key, read through readKey) asks whether to keep or
 // reset the custom settings, acts on the answer, clears the marker and marks every stored profile.
+// Without the marker, a reset folder left under its temporary name takes the next free number.
 // The texts come from the string table of `resources`.
 void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resources = ::GetModuleHandleW(nullptr),
                    const UpgradeDialog& dialog = ShowTaskDialog);
@@ -33,8 +34,10 @@ void AskAboutUpgrade(const InstallationNames& names);
 
 // Copies the files of `folder` matching `pattern` into `target` or, when it is empty, into a new
 // folder <folder>\BackUpCfgNN (the lowest free number of 01..99; 99 when none is free), deleting
-// each source whose copy succeeded when `removeSources` is set. False when nothing matched or the
-// names do not fit; a backup folder already made stays, empty.
+// each source whose copy succeeded when `removeSources` is set. A pattern "*.<ext>" takes only
+// files whose long name ends so: the platform also matches short names. False when nothing matched
+// or the names do not fit; a backup folder already made stays, empty. With `removeSources` the
+// files are moved, and a folder whose rename is refused for good keeps its temporary name.
 bool BackupFiles(const std::wstring& folder, const std::wstring& pattern, const std::wstring& target,
                  bool removeSources);
 
