@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/host_system.h"
 #include "common/paths.h"
 #include "common/platform_calls.h"
 #include "common/refusal_retry.h"
@@ -61,6 +62,12 @@ bool LookAt(const std::wstring& path, WIN32_FIND_DATAW& entry) {
 // Removes the link itself: RemoveDirectoryW and DeleteFileW act on a reparse point, never on its
 // target.
 bool RemoveLink(const std::wstring& path, const WIN32_FIND_DATAW& entry) {
+  // Wine's links are the host's: RemoveDirectoryW there removes the folder a link names when that
+  // folder is empty, and leaves the link. The link stays; the caller takes another name.
+  if (IsFolderEntry(entry) && RunsUnderWine()) {
+    TraceRefusal(L"link at " + path, L"Wine cannot remove a folder link without touching what it names");
+    return false;
+  }
   TraceRefusal(L"link at " + path, L"removed as a link, not followed");
   const bool removed = WithRetries(path.c_str(), [&] {
     return (IsFolderEntry(entry) ? Platform().removeDirectory(path.c_str()) : Platform().deleteFile(path.c_str())) !=

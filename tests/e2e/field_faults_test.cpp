@@ -99,6 +99,19 @@ TEST(FieldFaults, ALinkWhereTheStarterBuildsItsOwnFolderIsNeverFollowed) {
     bystander.ExpectUntouched();
   }
   {
+    SCOPED_TRACE("link to an empty folder");
+    Installation installation;
+    AddDefaultUserData(installation);
+    const std::wstring empty = installation.Root() + L"\\Empty";
+    const std::wstring user = installation.PerUserFolder();
+    ASSERT_TRUE(CreateFolderWithParents(empty));
+    ASSERT_TRUE(CreateFolderWithParents(user));
+    ASSERT_TRUE(CreateFolderLink(user + L"\\Config.vxtmp", empty));
+    installation.Run();
+    EXPECT_TRUE(FileExists(empty));
+    RemoveFolderLink(user + L"\\Config.vxtmp");
+  }
+  {
     SCOPED_TRACE("reset's backup folder");
     Installation installation;
     AddDefaultUserData(installation);
@@ -120,13 +133,21 @@ TEST(FieldFaults, ALinkWhereTheStarterBuildsItsOwnFolderIsNeverFollowed) {
   }
 }
 
+// A parameter file with every element the starter fills; `name` in the first.
+std::string Parameters(const std::string& name) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<StartScreen><MainAppParams><Name>" + name +
+         "</Name><Version/><AppNames><StartCaption/><Caption/></AppNames><UserInfo><UserName/><CompanyName/>"
+         "</UserInfo><DdeServer><AppName/></DdeServer><PagesPath><HTMLsPath/></PagesPath><Dirs><VmSsFilesSource/>"
+         "<SamplesPath/><TestDrivePath/><KelptrxPath/></Dirs><Status><StartString/><String/><Value/></Status>"
+         "<Commands><ShowTab/><ShowHtmlPage/><ShowHtmlElementById/></Commands></MainAppParams></StartScreen>\n";
+}
+
 TEST(FieldFaults, AProtectedLeftoverParameterFileGoesBeforeTheNewOne) {
   Installation installation;
   installation.CopyModule(L"test_start_screen.exe", L"Bin\\vuvevorodidaviz.exe");
   const std::wstring source = installation.AllUsersFolder() + L"\\ss20\\vmss_files";
   ASSERT_TRUE(CreateFolderWithParents(source));
-  ASSERT_TRUE(WriteBytes(source + L"\\ini.xml", "<?xml version=\"1.0\"?>\n<StartScreen><MainAppParams><Name/>"
-                                                "</MainAppParams></StartScreen>\n"));
+  ASSERT_TRUE(WriteBytes(source + L"\\ini.xml", Parameters("")));
   ASSERT_TRUE(WriteBytes(source + L"\\ssini.xml", "<Settings/>"));
   installation.Run();
   const std::wstring parameterFile = installation.PerUserFolder() + L"\\ss20\\profiles\\$$Default$$\\ini.xml";
@@ -134,8 +155,7 @@ TEST(FieldFaults, AProtectedLeftoverParameterFileGoesBeforeTheNewOne) {
   ASSERT_TRUE(WriteBytes(leftover, "half of an old write"));
   ASSERT_TRUE(::SetFileAttributesW(leftover.c_str(),
                                    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY));
-  ASSERT_TRUE(WriteBytes(parameterFile, "<?xml version=\"1.0\"?>\n<StartScreen><MainAppParams><Name>Old</Name>"
-                                        "</MainAppParams></StartScreen>\n"));
+  ASSERT_TRUE(WriteBytes(parameterFile, Parameters("Old")));
 
   EXPECT_EQ(installation.Run().exitCode, 0u);
   EXPECT_FALSE(FileExists(leftover));
