@@ -1,5 +1,7 @@
 #include "launcher/main_module.h"
 
+#include <velmora/main_module.h>
+
 #include <array>
 #include <new>
 
@@ -7,14 +9,11 @@
 #include "common/paths.h"
 #include "common/trace.h"
 #include "files/settings_file.h"
-#include "files/settings_file.h"
 #include "launcher/command_line.h"
 #include "launcher/crash_report.h"
 
 namespace velmora {
 namespace {
-
-using SetStartScreenThreadIdEntry = void(WINAPI*)(std::uint32_t);
 
 std::array<wchar_t, kLongPathCapacity> g_mainModulePath{};
 HMODULE g_mainModuleHandle = nullptr;
@@ -43,10 +42,11 @@ StartOutcome HandOff(HandOffRequest request) {
   g_mainModuleHandle = LoadTracedModule(request.mainModulePath.c_str());
   if (g_mainModuleHandle == nullptr) return StartFailure{FailureReason::kMainModuleNotLoaded, ::GetLastError()};
 
-  const auto runApp = FindEntryPoint<RunAppEntry>(g_mainModuleHandle, "RunAppW");
+  const auto runApp = FindEntryPoint<VelmoraRunAppW>(g_mainModuleHandle, VELMORA_RUN_APP_EXPORT);
   if (runApp == nullptr) return StartFailure{FailureReason::kNoRunApp};
 
-  if (const auto setThreadId = FindEntryPoint<SetStartScreenThreadIdEntry>(g_mainModuleHandle, "SetStartScreenThreadId")) {
+  if (const auto setThreadId = FindEntryPoint<VelmoraSetStartScreenThreadId>(
+          g_mainModuleHandle, VELMORA_SET_START_SCREEN_THREAD_ID_EXPORT)) {
     setThreadId(request.startScreenThreadId);
   }
 
