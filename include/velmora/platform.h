@@ -8,6 +8,8 @@
 #ifndef VELMORA_PLATFORM_H
 #define VELMORA_PLATFORM_H
 
+/* The kit includes <windows.h> itself: define its configuration macros (WIN32_LEAN_AND_MEAN,
+ * NOMINMAX, _WIN32_WINNT...) before the first include of either. */
 #include <windows.h>
 
 /* The starter is a Windows x64 program: it loads only x64 modules, and the entry points below

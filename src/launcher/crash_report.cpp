@@ -2,12 +2,17 @@
 
 #include <velmora/crash_report.h>
 
+#include <type_traits>
+
 #include "common/entry_point.h"
 #include "common/trace.h"
 #include "common/unique_handle.h"
 
 namespace velmora {
 namespace {
+
+static_assert(std::is_same_v<decltype(&SetProcessHandlers), VelmoraSetHandlers>);
+static_assert(std::is_same_v<decltype(&SetThreadHandlers), VelmoraSetHandlers>);
 
 void InstallCrashHandlers(HMODULE crashReport) {
   const auto setProcessHandlers = FindEntryPoint<VelmoraSetHandlers>(crashReport, VELMORA_SET_PROCESS_HANDLERS_EXPORT);

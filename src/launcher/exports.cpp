@@ -3,7 +3,13 @@
 #define VELMORA_STARTER_DEFINES_EXPORTS
 #include <velmora/starter_exports.h>
 
+#include <type_traits>
+
 #include "launcher/main_module.h"
+
+static_assert(std::is_same_v<decltype(&GetMainDllInstance), VelmoraGetMainDllInstance>);
+static_assert(std::is_same_v<decltype(&GetMainDllNameW), VelmoraGetMainDllNameW>);
+static_assert(std::is_same_v<decltype(&AddModuleToTrace), VelmoraAddModuleToTrace>);
 
 extern "C" {
 

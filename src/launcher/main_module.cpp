@@ -4,6 +4,7 @@
 
 #include <array>
 #include <new>
+#include <type_traits>
 
 #include "common/entry_point.h"
 #include "common/paths.h"
@@ -14,6 +15,10 @@
 
 namespace velmora {
 namespace {
+
+// The types the starter calls through are the types the modules define.
+static_assert(std::is_same_v<decltype(&RunAppW), VelmoraRunAppW>);
+static_assert(std::is_same_v<decltype(&SetStartScreenThreadId), VelmoraSetStartScreenThreadId>);
 
 std::array<wchar_t, kLongPathCapacity> g_mainModulePath{};
 HMODULE g_mainModuleHandle = nullptr;

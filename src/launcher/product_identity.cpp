@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cwchar>
+#include <type_traits>
 
 #include "common/entry_point.h"
 #include "common/paths.h"
@@ -21,6 +22,7 @@ static_assert(VELMORA_OEM_GET_USER_INFO_COMPANY == 11);
 static_assert(VELMORA_OEM_GET_COMPANY_NAME == 17);
 static_assert(VELMORA_OEM_TABLE_SIZE == 18);
 static_assert(VELMORA_OEM_VERSION(25, 2) == 0x00020019);
+static_assert(std::is_same_v<decltype(&new_IOemInfo), VelmoraOemFactory>);
 
 std::wstring FormatProductTitle(const wchar_t* productName, ProductVersion version) {
   // Without a product name there is nothing to keep the user's state under.

@@ -2,11 +2,16 @@
 
 #include <velmora/localization.h>
 
+#include <type_traits>
+
 #include "common/entry_point.h"
 #include "resources/string_ids.h"
 
 namespace velmora {
 namespace {
+
+static_assert(std::is_same_v<decltype(&Supp_Init), VelmoraSuppInit>);
+static_assert(std::is_same_v<decltype(&Supp_Translate), VelmoraSuppTranslate>);
 
 const wchar_t* Translated(VelmoraSuppTranslate translate, const wchar_t* english) {
   const wchar_t* translated = translate(english);

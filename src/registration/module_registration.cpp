@@ -5,6 +5,7 @@
 #include <velmora/self_registration.h>
 
 #include <optional>
+#include <type_traits>
 
 #include "common/entry_point.h"
 #include "common/paths.h"
@@ -13,6 +14,10 @@
 
 namespace velmora {
 namespace {
+
+static_assert(std::is_same_v<decltype(&VxDllInstallW), VelmoraVxDllInstallW>);
+static_assert(std::is_same_v<decltype(&VxDllRegisterServerW), VelmoraVxDllServerW>);
+static_assert(std::is_same_v<decltype(&VxDllUnRegisterServerW), VelmoraVxDllServerW>);
 
 constexpr wchar_t kUserScope[] = VELMORA_SCOPE_USER;
 constexpr wchar_t kNoScope[] = VELMORA_SCOPE_MACHINE;
