@@ -84,7 +84,7 @@ run_starter() {  # <output file> <arguments...>
   timeout 120 "$wine_run" "$bin/velmora.exe" "$@" </dev/null >"$output" 2>"$output.err"
 }
 company="Velmora Kit Consumer"
-per_user=$(ls -d "$prefix"/drive_c/users/*/AppData/Roaming 2>/dev/null | head -n 1)/$company
+per_user="$prefix/drive_c/users/$(id -un)/AppData/Roaming/$company"
 forget_state() {
   rm -rf "$per_user"
   timeout 60 "$wine_run" reg delete "HKCU\\Software\\$company" /f </dev/null >/dev/null 2>&1
