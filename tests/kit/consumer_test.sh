@@ -27,16 +27,21 @@ same() {
   return 1
 }
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+logged() {  # <log file> <command...>: the command's output in the log file
+  local log=$1
+  shift
+  "$@" >"$log" 2>&1
+}
 
 rm -rf "$work"
 mkdir -p "$work"
 kit=$work/moved/kit
 
 # --- Installed, then moved: nothing in the package may name the folder it was installed to ----
-require "cmake --install into an empty folder" "$cmake" --install "$build" --prefix "$work/staging" \
-  >"$work/install.log" 2>&1
+require "cmake --install into an empty folder" \
+  logged "$work/install.log" "$cmake" --install "$build" --prefix "$work/staging"
 mkdir -p "$work/moved"
-mv "$work/staging" "$kit"
+require "the installed folder moves" mv "$work/staging" "$kit"
 for file in bin/velmora.exe lib/libvelmora.exe.a include/velmora/modules.h include/velmora/localization.def \
   lib/cmake/VelmoraStarter/VelmoraStarterConfig.cmake lib/cmake/VelmoraStarter/VelmoraStarterConfigVersion.cmake; do
   check "installed $file" test -f "$kit/$file"
@@ -60,10 +65,10 @@ check "the package answers a request for 1.0" same "$(compatible_with 1.0)" TRUE
 check "the package refuses a request for 2.0" same "$(compatible_with 2.0)" FALSE
 
 # --- The consumer project: found through CMAKE_PREFIX_PATH, built warning-free -----------------
-require "consumer project configures with find_package(VelmoraStarter)" \
+require "consumer project configures with find_package(VelmoraStarter)" logged "$work/configure.log" \
   "$cmake" -S "$project" -B "$work/consumer" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_PREFIX_PATH="$work/moved/kit" -DCMAKE_FIND_ROOT_PATH_MODE_PACKAGE=BOTH >"$work/configure.log" 2>&1
-require "consumer modules build" "$cmake" --build "$work/consumer" >"$work/build.log" 2>&1
+  -DCMAKE_PREFIX_PATH="$work/moved/kit" -DCMAKE_FIND_ROOT_PATH_MODE_PACKAGE=BOTH
+require "consumer modules build" logged "$work/build.log" "$cmake" --build "$work/consumer"
 
 exports_of() { "$objdump" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/\[/ && NR > 1 { print $3 }'; }
 check "localization.def exports the decorated names only" \
