@@ -40,8 +40,8 @@ function(install_module_kit starter)
   configure_package_config_file("${PROJECT_SOURCE_DIR}/cmake/VelmoraStarterConfig.cmake.in"
     "${PROJECT_BINARY_DIR}/package/VelmoraStarterConfig.cmake"
     INSTALL_DESTINATION "${package_dir}" PATH_VARS LOCALIZATION_DEF)
-  # A module built against this major version keeps working with every later minor version: the
-  # contracts only grow within a major version. The package is for 64-bit consumers only.
+  # A project that asks for 1.0 takes any 1.x starter: a contract changes only with the major
+  # version. The package is for 64-bit consumers only (the version file checks the pointer size).
   write_basic_package_version_file("${PROJECT_BINARY_DIR}/package/VelmoraStarterConfigVersion.cmake"
     VERSION "${PROJECT_VERSION}" COMPATIBILITY SameMajorVersion)
   install(FILES "${PROJECT_BINARY_DIR}/package/VelmoraStarterConfig.cmake"
