@@ -15,8 +15,9 @@
 
 #include <string>
 
+#include <velmora/identity.h>
+
 #include "common/unique_handle.h"
-#include "launcher/oem_info.h"
 #include "loader.h"
 #include "files/file_replace.h"
 #include "startscreen/parameter_file.h"
@@ -42,15 +43,15 @@ void LaunchStartScreen(const std::wstring& program, const std::wstring& paramete
 bool CreateIdentity(const std::wstring& modulePath) {
   HMODULE module = ::LoadLibraryW(modulePath.c_str());
   if (module == nullptr) return false;
-  const auto factory = reinterpret_cast<velmora::OemFactory>(
-      reinterpret_cast<void (*)()>(::GetProcAddress(module, velmora::kOemFactoryName)));
-  velmora::IOemInfo* object = factory == nullptr ? nullptr : factory();
+  const auto factory = reinterpret_cast<VelmoraOemFactory>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(module, VELMORA_IDENTITY_FACTORY_EXPORT)));
+  IOemInfo* object = factory == nullptr ? nullptr : factory();
   if (object == nullptr || object->table == nullptr) return false;
-  const auto entry = [object](velmora::OemPosition position) {
-    return reinterpret_cast<velmora::OemVoidEntry>(object->table[static_cast<std::size_t>(position)]);
+  const auto entry = [object](VelmoraOemPosition position) {
+    return reinterpret_cast<VelmoraOemVoidEntry>(object->table[position]);
   };
-  entry(velmora::OemPosition::kClose)(object);
-  entry(velmora::OemPosition::kRelease)(object);
+  entry(VELMORA_OEM_CLOSE)(object);
+  entry(VELMORA_OEM_RELEASE)(object);
   return true;
 }
 

@@ -15,4 +15,11 @@ else()
   # The runtime libraries bring debug sections (a third of the starter's image) that no one reads:
   # they are left out, so that loading the image does not read them into memory.
   add_link_options(-s)
+  # Reproducible: the same commit built in another folder at another time gives the same bytes.
+  # No link time stamp (in the file header and the export directory; the PE checksum then follows
+  # the content alone), and no source or build folder in anything the compiler writes (__FILE__,
+  # debug information). The import library's members carry no date either: ld writes none.
+  add_link_options(-Wl,--no-insert-timestamp)
+  add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=>"
+                      "$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_BINARY_DIR}/=>")
 endif()

@@ -61,11 +61,15 @@ function(add_starter_executable target)
     "${gen}/starter.rc")
   target_link_libraries(${target} PRIVATE starter_core)
   # The import library and export file the exports give rise to stay in the variant's own folder:
-  # every variant is named velmora.
+  # every variant is named velmora. MinGW's import library is named after the executable
+  # (libvelmora.exe.a), not after a DLL: velmora.dll is the main module's default name.
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME "${ARG_OUTPUT_NAME}"
     RUNTIME_OUTPUT_DIRECTORY "${ARG_OUTPUT_DIRECTORY}"
     ARCHIVE_OUTPUT_DIRECTORY "${gen}")
+  if(NOT MSVC)
+    set_target_properties(${target} PROPERTIES IMPORT_SUFFIX ".exe.a")
+  endif()
   if(MSVC)
     # The resource script embeds the manifest; a second one from the linker would clash with it
     # (Visual Studio) or replace it (Ninja, NMake) and lose the common controls dependency.

@@ -1,12 +1,14 @@
 // The sample main module: instead of an application it prints what the starter prepared for it.
 #include <windows.h>
 
-#include <cstdint>
+#include <velmora/main_module.h>
+#include <velmora/starter_exports.h>
+
 #include <string>
 
 namespace {
 
-std::uint32_t g_startScreenThreadId = 0;
+DWORD g_startScreenThreadId = 0;
 
 void Print(const std::wstring& text) {
   const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
@@ -26,10 +28,10 @@ std::wstring Variable(const wchar_t* name) {
   return value;
 }
 
+// Looked up rather than imported: the start-up benchmark loads this module into programs of its own.
 std::wstring StarterMainModuleName() {
-  using GetMainDllNameEntry = const wchar_t* (*)();
-  const auto entry = reinterpret_cast<GetMainDllNameEntry>(
-      reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(nullptr), "GetMainDllNameW")));
+  const auto entry = reinterpret_cast<VelmoraGetMainDllNameW>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(nullptr), VELMORA_GET_MAIN_DLL_NAME_EXPORT)));
   return entry ? entry() : L"(not exported)";
 }
 
@@ -37,11 +39,12 @@ void Line(const wchar_t* label, const std::wstring& value) { Print(std::wstring(
 
 }  // namespace
 
-extern "C" __declspec(dllexport) void SetStartScreenThreadId(std::uint32_t threadId) {
+__declspec(dllexport) int SetStartScreenThreadId(DWORD threadId) {
   g_startScreenThreadId = threadId;
+  return 0;
 }
 
-extern "C" __declspec(dllexport) int WINAPI RunAppW(HINSTANCE, HINSTANCE, wchar_t* commandLine, int showCommand) {
+__declspec(dllexport) int WINAPI RunAppW(HINSTANCE, HINSTANCE, LPWSTR commandLine, int showCommand) {
   Print(L"Velmora sample application: what the starter prepared\n");
   Line(L"  command line:            ", commandLine);
   Line(L"  main module (starter):   ", StarterMainModuleName());

@@ -2,22 +2,19 @@
 // publisher through the table of entry points the starter calls.
 #include <windows.h>
 
-#include <cstdint>
-
-#include "launcher/oem_info.h"
+#include <velmora/identity.h>
+#include <velmora/localization.h>
 
 namespace {
 
-using velmora::IOemInfo;
-
-constexpr std::uint32_t kMajor = 25;
-constexpr std::uint32_t kMinor = 2;
+constexpr unsigned kMajor = 25;
+constexpr unsigned kMinor = 2;
 
 void Unused(IOemInfo*) {}
 void Release(IOemInfo*) {}
 void Close(IOemInfo*) {}
 const wchar_t* ProductName(IOemInfo*) { return L"Velmora"; }
-std::uint32_t ProductVersion(IOemInfo*) { return (kMinor << 16) | kMajor; }
+UINT32 ProductVersion(IOemInfo*) { return VELMORA_OEM_VERSION(kMajor, kMinor); }
 const wchar_t* UserInfoName(IOemInfo*) { return L"Sample User"; }
 const wchar_t* UserInfoCompany(IOemInfo*) { return L"Sample Drafting Office"; }
 const wchar_t* CompanyName(IOemInfo*) { return L"Velmora Sample Works"; }
@@ -31,7 +28,7 @@ IOemInfo g_identity{kTable.data()};
 
 // Brings the application's localization library into the process early, so that even the starter's
 // questions before the application runs are asked in the installation's language.
-extern "C" __declspec(dllexport) IOemInfo* new_IOemInfo() {
-  ::LoadLibraryW(L"strata.dll");
+__declspec(dllexport) IOemInfo* new_IOemInfo() {
+  ::LoadLibraryW(VELMORA_LOCALIZATION_LIBRARY);
   return &g_identity;
 }

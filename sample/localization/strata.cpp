@@ -3,15 +3,18 @@
 // named at initialisation.
 #include <windows.h>
 
+#include <velmora/localization.h>
+
 namespace {
 
 wchar_t g_languageFile[MAX_PATH] = {};
 
 }  // namespace
 
-extern "C" int SuppInit(const wchar_t* languageFile) {
+// Exported under the decorated names the starter looks up by the kit's localization.def.
+int Supp_Init(LPCWSTR languageFile) {
   ::lstrcpynW(g_languageFile, languageFile != nullptr ? languageFile : L"", MAX_PATH);
   return 1;
 }
 
-extern "C" const wchar_t* SuppTranslate(const wchar_t* text) { return text; }
+LPCWSTR Supp_Translate(LPCWSTR text) { return text; }

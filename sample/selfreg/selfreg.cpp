@@ -2,7 +2,8 @@
 // and the debugger output that it was asked to register or unregister, and by which program.
 #include <windows.h>
 
-#include <cstdint>
+#include <velmora/self_registration.h>
+
 #include <string>
 
 namespace {
@@ -21,12 +22,12 @@ void Say(const std::wstring& text) {
 
 }  // namespace
 
-extern "C" __declspec(dllexport) std::int32_t WINAPI VxDllRegisterServerW(const wchar_t* host, int) {
+__declspec(dllexport) int VxDllRegisterServerW(LPCWSTR host, int) {
   Say(std::wstring(L"VmSampleReg.dll: registered for ") + (host != nullptr ? host : L"(no host)") + L"\r\n");
   return S_OK;
 }
 
-extern "C" __declspec(dllexport) std::int32_t WINAPI VxDllUnRegisterServerW(const wchar_t* host, int) {
+__declspec(dllexport) int VxDllUnRegisterServerW(LPCWSTR host, int) {
   Say(std::wstring(L"VmSampleReg.dll: unregistered for ") + (host != nullptr ? host : L"(no host)") + L"\r\n");
   return S_OK;
 }

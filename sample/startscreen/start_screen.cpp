@@ -11,13 +11,17 @@
 // window can be created; the last two also write one line to the standard output.
 #include <windows.h>
 
+#include <msxml2.h>
+#include <objbase.h>
+#include <oleauto.h>
 #include <shellapi.h>
 
-#include <cwchar>
-#include <string>
+#include <velmora/start_screen.h>
 
-#include "common/com.h"
-#include "common/unique_handle.h"
+#include <cwchar>
+#include <memory>
+#include <string>
+#include <type_traits>
 
 namespace {
 
@@ -32,13 +36,35 @@ constexpr int kMargin = 24;
 constexpr COLORREF kBandColor = RGB(30, 70, 120);
 constexpr wchar_t kWindowClass[] = L"VelmoraSampleStartScreen";
 
-struct GdiObjectTraits {
-  using Handle = HGDIOBJ;
-  static Handle Invalid() { return nullptr; }
-  static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { ::DeleteObject(h); }
+struct DeleteGdiObject {
+  void operator()(HGDIOBJ object) const { ::DeleteObject(object); }
 };
-using UniqueGdiObject = velmora::UniqueHandle<GdiObjectTraits>;
+using UniqueGdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, DeleteGdiObject>;
+
+struct ReleaseInterface {
+  void operator()(IUnknown* object) const { object->Release(); }
+};
+template <typename Interface>
+using Owned = std::unique_ptr<Interface, ReleaseInterface>;
+
+struct FreeString {
+  void operator()(BSTR text) const { ::SysFreeString(text); }
+};
+using OwnedString = std::unique_ptr<OLECHAR, FreeString>;
+
+// COM on this thread for as long as the owner lives, when this thread had none.
+class ComApartment {
+ public:
+  ComApartment() : status_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (SUCCEEDED(status_)) ::CoUninitialize();
+  }
+
+ private:
+  HRESULT status_;
+};
 
 struct Texts {
   std::wstring caption, title, version, user, status;
@@ -71,12 +97,48 @@ UINT CloseAfterMs() {
 
 // The text of the first element at the path below the root; empty when there is none.
 std::wstring ElementText(IXMLDOMElement* root, const wchar_t* path) {
-  velmora::UniqueBstr query{std::wstring(path)};
-  velmora::ComPtr<IXMLDOMNode> node;
-  if (!query || root->selectSingleNode(query.Get(), node.Put()) != S_OK || !node) return {};
-  velmora::UniqueBstr text;
-  if (FAILED(node->get_text(text.Put()))) return {};
-  return text.Text();
+  const OwnedString query(::SysAllocString(path));
+  IXMLDOMNode* found = nullptr;
+  if (!query || root->selectSingleNode(query.get(), &found) != S_OK || found == nullptr) return {};
+  const Owned<IXMLDOMNode> node(found);
+  BSTR text = nullptr;
+  if (FAILED(node->get_text(&text))) return {};
+  const OwnedString owned(text);
+  return text == nullptr ? std::wstring() : std::wstring(text, ::SysStringLen(text));
+}
+
+// The document service's DOMDocument 3.0, told to read nothing but the file: no external entity,
+// no DTD (the service would otherwise fetch what the file names), no validation.
+Owned<IXMLDOMDocument> LoadDocument(const std::wstring& path) {
+  constexpr CLSID kDomDocument30 = {0xF6D90F11, 0x9C73, 0x11D3, {0xB3, 0x2E, 0x00, 0xC0, 0x4F, 0x99, 0x0B, 0xB4}};
+  constexpr IID kXmlDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+  IXMLDOMDocument2* created = nullptr;
+  if (FAILED(::CoCreateInstance(kDomDocument30, nullptr, CLSCTX_INPROC_SERVER, kXmlDomDocument2,
+                                reinterpret_cast<void**>(&created))) ||
+      created == nullptr) {
+    return nullptr;
+  }
+  Owned<IXMLDOMDocument2> document(created);
+  const OwnedString prohibitDtd(::SysAllocString(L"ProhibitDTD"));
+  VARIANT yes;
+  ::VariantInit(&yes);
+  V_VT(&yes) = VT_BOOL;
+  V_BOOL(&yes) = VARIANT_TRUE;
+  if (!prohibitDtd || FAILED(document->put_async(VARIANT_FALSE)) ||
+      FAILED(document->put_resolveExternals(VARIANT_FALSE)) || FAILED(document->put_validateOnParse(VARIANT_FALSE)) ||
+      FAILED(document->setProperty(prohibitDtd.get(), yes))) {
+    return nullptr;
+  }
+  VARIANT source;
+  ::VariantInit(&source);
+  V_VT(&source) = VT_BSTR;
+  V_BSTR(&source) = ::SysAllocString(path.c_str());
+  if (V_BSTR(&source) == nullptr) return nullptr;
+  VARIANT_BOOL loaded = VARIANT_FALSE;
+  const HRESULT status = document->load(source, &loaded);
+  ::VariantClear(&source);
+  if (status != S_OK || loaded != VARIANT_TRUE) return nullptr;
+  return Owned<IXMLDOMDocument>(document.release());
 }
 
 std::wstring Joined(const std::wstring& first, const std::wstring& second) {
@@ -87,22 +149,22 @@ std::wstring Joined(const std::wstring& first, const std::wstring& second) {
 // Reads what the window shows. The caption and the status line fall back to their base texts, so an
 // unfilled template shows something too.
 bool ReadParameterFile(const std::wstring& path, Texts& texts) {
-  const velmora::ScopedComApartment apartment;
-  velmora::ComPtr<IXMLDOMDocument> document;
-  if (velmora::LoadXmlDocument(path, document) != S_OK) return false;
-  velmora::ComPtr<IXMLDOMElement> root;
-  if (document->get_documentElement(root.Put()) != S_OK || !root) return false;
+  const ComApartment apartment;
+  const Owned<IXMLDOMDocument> document = LoadDocument(path);
+  if (!document) return false;
+  IXMLDOMElement* element = nullptr;
+  if (document->get_documentElement(&element) != S_OK || element == nullptr) return false;
+  const Owned<IXMLDOMElement> root(element);
 
-  texts.title = ElementText(root.Get(), L"MainAppParams/Name");
-  texts.caption = ElementText(root.Get(), L"MainAppParams/AppNames/Caption");
-  if (texts.caption.empty()) texts.caption = ElementText(root.Get(), L"MainAppParams/AppNames/StartCaption");
+  texts.title = ElementText(root.get(), VELMORA_PARAM_NAME);
+  texts.caption = ElementText(root.get(), VELMORA_PARAM_CAPTION);
+  if (texts.caption.empty()) texts.caption = ElementText(root.get(), VELMORA_PARAM_START_CAPTION);
   if (texts.caption.empty()) texts.caption = texts.title;
-  const std::wstring version = ElementText(root.Get(), L"MainAppParams/Version");
+  const std::wstring version = ElementText(root.get(), VELMORA_PARAM_VERSION);
   if (!version.empty()) texts.version = L"Version " + version;
-  texts.user = Joined(ElementText(root.Get(), L"MainAppParams/UserInfo/UserName"),
-                      ElementText(root.Get(), L"MainAppParams/UserInfo/CompanyName"));
-  texts.status = ElementText(root.Get(), L"MainAppParams/Status/String");
-  if (texts.status.empty()) texts.status = ElementText(root.Get(), L"MainAppParams/Status/StartString");
+  texts.user = Joined(ElementText(root.get(), VELMORA_PARAM_USER_NAME), ElementText(root.get(), VELMORA_PARAM_COMPANY_NAME));
+  texts.status = ElementText(root.get(), VELMORA_PARAM_STATUS_STRING);
+  if (texts.status.empty()) texts.status = ElementText(root.get(), VELMORA_PARAM_START_STRING);
   return true;
 }
 
@@ -131,11 +193,11 @@ void Paint(HWND window, const Screen& screen) {
   ::FillRect(dc, &band, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
   ::SetBkMode(dc, TRANSPARENT);
 
-  const HGDIOBJ oldFont = ::SelectObject(dc, screen.titleFont.Get());
+  const HGDIOBJ oldFont = ::SelectObject(dc, screen.titleFont.get());
   ::SetTextColor(dc, RGB(255, 255, 255));
   DrawLine(dc, screen.texts.title, {kMargin, 0, client.right - kMargin, kBandHeight}, DT_LEFT | DT_VCENTER);
 
-  ::SelectObject(dc, screen.textFont.Get());
+  ::SelectObject(dc, screen.textFont.get());
   ::SetTextColor(dc, RGB(32, 32, 32));
   DrawLine(dc, screen.texts.version, {kMargin, kBandHeight + 16, client.right - kMargin, kBandHeight + 40}, DT_LEFT);
   DrawLine(dc, screen.texts.user, {kMargin, kBandHeight + 44, client.right - kMargin, kBandHeight + 68}, DT_LEFT);
@@ -195,12 +257,13 @@ HWND CreateScreenWindow(HINSTANCE instance, Screen& screen) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   int count = 0;
-  const velmora::UniqueLocalMemory arguments(::CommandLineToArgvW(::GetCommandLineW(), &count));
-  if (!arguments || count != 2) {
+  wchar_t** arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  const std::wstring path = arguments != nullptr && count == 2 ? arguments[1] : L"";
+  ::LocalFree(arguments);
+  if (path.empty()) {
     PrintLine(L"Start screen: no parameter file given (vuvevorodidaviz.exe \"<parameter file>\")");
     return 1;
   }
-  const std::wstring path = static_cast<wchar_t**>(arguments.Get())[1];
 
   Screen screen;
   if (!ReadParameterFile(path, screen.texts)) {

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <velmora/main_module.h>
+
 #include <algorithm>
 #include <array>
 #include <new>
@@ -130,7 +132,7 @@ Options ParseOptions(std::wstring_view text) {
 
 std::wstring ComposeApplicationCommandLine(std::wstring_view commandLineText, std::wstring_view settingsFile) {
   std::wstring commandLine(commandLineText);
-  commandLine += L" /_VxIniFileName_:\"";
+  commandLine += L" /" VELMORA_SETTINGS_FILE_MARKER L"\"";
   commandLine += settingsFile;
   commandLine += L'"';
   return commandLine;

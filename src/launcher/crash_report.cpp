@@ -1,5 +1,9 @@
 #include "launcher/crash_report.h"
 
+#include <velmora/crash_report.h>
+
+#include <type_traits>
+
 #include "common/entry_point.h"
 #include "common/trace.h"
 #include "common/unique_handle.h"
@@ -7,19 +11,16 @@
 namespace velmora {
 namespace {
 
-using InstallHandlersEntry = void(WINAPI*)();
-
-constexpr wchar_t kCrashReportModule[] = L"DiDevovEzovid.dll";
+static_assert(std::is_same_v<decltype(&SetProcessHandlers), VelmoraSetHandlers>);
+static_assert(std::is_same_v<decltype(&SetThreadHandlers), VelmoraSetHandlers>);
 
 void InstallCrashHandlers(HMODULE crashReport) {
-  const auto setProcessHandlers =
-      FindEntryPoint<InstallHandlersEntry>(crashReport, "SetProcessHandlers");
+  const auto setProcessHandlers = FindEntryPoint<VelmoraSetHandlers>(crashReport, VELMORA_SET_PROCESS_HANDLERS_EXPORT);
   if (setProcessHandlers == nullptr) return;
   setProcessHandlers();
   // Looked up again by name: the thread handlers belong to the module that holds the process ones.
-  if (HMODULE loaded = ::GetModuleHandleW(kCrashReportModule)) {
-    if (const auto setThreadHandlers =
-            FindEntryPoint<InstallHandlersEntry>(loaded, "SetThreadHandlers")) {
+  if (HMODULE loaded = ::GetModuleHandleW(VELMORA_CRASH_REPORT_MODULE)) {
+    if (const auto setThreadHandlers = FindEntryPoint<VelmoraSetHandlers>(loaded, VELMORA_SET_THREAD_HANDLERS_EXPORT)) {
       setThreadHandlers();
     }
   }
@@ -45,7 +46,7 @@ namespace {
 
 // Built with /EHsc, catch (...) sees exactly the C++ exceptions of MSVC-built code; structured
 // exceptions pass through it.
-int CallApplication(RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine, int showCommand) {
+int CallApplication(VelmoraRunAppW runApp, HMODULE mainModule, wchar_t* commandLine, int showCommand) {
   try {
     return runApp(mainModule, nullptr, commandLine, showCommand);
   } catch (...) {
@@ -65,7 +66,7 @@ int CallApplication(RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine
 // RtlUnwindEx, which resumes at the landing label with the stack pointer of the body and RAX set to
 // the exit code. Every other exception, a structured one included, is passed on.
 extern "C" {
-int VelmoraCallApplicationGuarded(velmora::RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine,
+int VelmoraCallApplicationGuarded(VelmoraRunAppW runApp, HMODULE mainModule, wchar_t* commandLine,
                                   int showCommand);
 void VelmoraApplicationUnwound();
 EXCEPTION_DISPOSITION VelmoraApplicationFrameHandler(EXCEPTION_RECORD* record, void* frame, CONTEXT*,
@@ -105,7 +106,7 @@ VelmoraApplicationUnwound:
 namespace velmora {
 namespace {
 
-int CallApplication(RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine, int showCommand) {
+int CallApplication(VelmoraRunAppW runApp, HMODULE mainModule, wchar_t* commandLine, int showCommand) {
   try {
     return VelmoraCallApplicationGuarded(runApp, mainModule, commandLine, showCommand);
   } catch (...) {
@@ -122,8 +123,8 @@ int CallApplication(RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine
 
 namespace velmora {
 
-int RunWithCrashReporting(RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine, int showCommand) {
-  UniqueModule crashReport(LoadTracedModule(kCrashReportModule));
+int RunWithCrashReporting(VelmoraRunAppW runApp, HMODULE mainModule, wchar_t* commandLine, int showCommand) {
+  UniqueModule crashReport(LoadTracedModule(VELMORA_CRASH_REPORT_MODULE));
   if (crashReport) InstallCrashHandlers(crashReport.Get());
   return CallApplication(runApp, mainModule, commandLine, showCommand);
 }

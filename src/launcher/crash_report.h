@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-namespace velmora {
+#include <velmora/main_module.h>
 
-using RunAppEntry = int(WINAPI*)(HINSTANCE, HINSTANCE, wchar_t*, int);
+namespace velmora {
 
 inline constexpr int kUnwoundExitCode = 1;
 
@@ -15,6 +15,6 @@ bool IsMsvcCppException(const EXCEPTION_RECORD& record);
 // Lets the crash-report module install its handlers on this thread, runs the application and
 // unloads the module again. A C++ exception, GCC's or MSVC's, that leaves the application
 // gives 1; structured exceptions pass on to the crash-report handlers and the system.
-int RunWithCrashReporting(RunAppEntry runApp, HMODULE mainModule, wchar_t* commandLine, int showCommand);
+int RunWithCrashReporting(VelmoraRunAppW runApp, HMODULE mainModule, wchar_t* commandLine, int showCommand);
 
 }  // namespace velmora

@@ -1,12 +1,14 @@
 #include "launcher/main_module.h"
 
+#include <velmora/main_module.h>
+
 #include <array>
 #include <new>
+#include <type_traits>
 
 #include "common/entry_point.h"
 #include "common/paths.h"
 #include "common/trace.h"
-#include "files/settings_file.h"
 #include "files/settings_file.h"
 #include "launcher/command_line.h"
 #include "launcher/crash_report.h"
@@ -14,7 +16,9 @@
 namespace velmora {
 namespace {
 
-using SetStartScreenThreadIdEntry = void(WINAPI*)(std::uint32_t);
+// The types the starter calls through are the types the modules define.
+static_assert(std::is_same_v<decltype(&RunAppW), VelmoraRunAppW>);
+static_assert(std::is_same_v<decltype(&SetStartScreenThreadId), VelmoraSetStartScreenThreadId>);
 
 std::array<wchar_t, kLongPathCapacity> g_mainModulePath{};
 HMODULE g_mainModuleHandle = nullptr;
@@ -43,10 +47,11 @@ StartOutcome HandOff(HandOffRequest request) {
   g_mainModuleHandle = LoadTracedModule(request.mainModulePath.c_str());
   if (g_mainModuleHandle == nullptr) return StartFailure{FailureReason::kMainModuleNotLoaded, ::GetLastError()};
 
-  const auto runApp = FindEntryPoint<RunAppEntry>(g_mainModuleHandle, "RunAppW");
+  const auto runApp = FindEntryPoint<VelmoraRunAppW>(g_mainModuleHandle, VELMORA_RUN_APP_EXPORT);
   if (runApp == nullptr) return StartFailure{FailureReason::kNoRunApp};
 
-  if (const auto setThreadId = FindEntryPoint<SetStartScreenThreadIdEntry>(g_mainModuleHandle, "SetStartScreenThreadId")) {
+  if (const auto setThreadId = FindEntryPoint<VelmoraSetStartScreenThreadId>(
+          g_mainModuleHandle, VELMORA_SET_START_SCREEN_THREAD_ID_EXPORT)) {
     setThreadId(request.startScreenThreadId);
   }
 

@@ -6,8 +6,9 @@
 #include <optional>
 #include <string>
 
+#include <velmora/identity.h>
+
 #include "common/unique_handle.h"
-#include "launcher/oem_info.h"
 
 namespace velmora {
 
@@ -49,10 +50,10 @@ class ProductIdentity {
   ProductIdentity(UniqueModule module, IOemInfo* object) : module_(std::move(module)), object_(object) {}
 
   template <typename Entry>
-  Entry At(OemPosition position) const {
-    return reinterpret_cast<Entry>(object_->table[static_cast<std::size_t>(position)]);
+  Entry At(VelmoraOemPosition position) const {
+    return reinterpret_cast<Entry>(object_->table[position]);
   }
-  const wchar_t* Text(OemPosition position) const;
+  const wchar_t* Text(VelmoraOemPosition position) const;
 
   UniqueModule module_;
   IOemInfo* object_;

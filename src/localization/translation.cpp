@@ -1,17 +1,19 @@
 #include "localization/translation.h"
 
+#include <velmora/localization.h>
+
+#include <type_traits>
+
+#include "common/entry_point.h"
 #include "resources/string_ids.h"
 
 namespace velmora {
 namespace {
 
-using SuppInit = int (*)(const wchar_t*);
-using SuppTranslate = const wchar_t* (*)(const wchar_t*);
+static_assert(std::is_same_v<decltype(&Supp_Init), VelmoraSuppInit>);
+static_assert(std::is_same_v<decltype(&Supp_Translate), VelmoraSuppTranslate>);
 
-constexpr char kInitExport[] = "?Supp_Init@@YAHPEB_W@Z";
-constexpr char kTranslateExport[] = "?Supp_Translate@@YAPEB_WPEB_W@Z";
-
-const wchar_t* Translated(SuppTranslate translate, const wchar_t* english) {
+const wchar_t* Translated(VelmoraSuppTranslate translate, const wchar_t* english) {
   const wchar_t* translated = translate(english);
   return translated != nullptr ? translated : english;
 }
@@ -24,13 +26,12 @@ void LoadUpgradeTexts(HINSTANCE resources, const std::wstring& translationFilePa
   ::LoadStringW(resources, IDS_UPGRADE_INSTRUCTION, texts.englishInstruction, UpgradeTexts::kShortCapacity);
   ::LoadStringW(resources, IDS_UPGRADE_CONTENT, texts.englishContent, UpgradeTexts::kShortCapacity);
 
-  const HMODULE library = ::GetModuleHandleW(L"strata.dll");
+  const HMODULE library = ::GetModuleHandleW(VELMORA_LOCALIZATION_LIBRARY);
   if (library == nullptr) return;
-  const auto init = reinterpret_cast<SuppInit>(reinterpret_cast<void*>(::GetProcAddress(library, kInitExport)));
+  const auto init = FindEntryPoint<VelmoraSuppInit>(library, VELMORA_SUPP_INIT_EXPORT);
   if (init == nullptr) return;
   init(translationFilePath.c_str());
-  const auto translate =
-      reinterpret_cast<SuppTranslate>(reinterpret_cast<void*>(::GetProcAddress(library, kTranslateExport)));
+  const auto translate = FindEntryPoint<VelmoraSuppTranslate>(library, VELMORA_SUPP_TRANSLATE_EXPORT);
   if (translate == nullptr) return;
   texts.resetTemplate = Translated(translate, texts.englishResetTemplate);
   texts.keepChoice = Translated(translate, texts.englishKeepChoice);

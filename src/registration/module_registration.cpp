@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
-#include <cstdint>
+#include <velmora/self_registration.h>
+
 #include <optional>
+#include <type_traits>
 
 #include "common/entry_point.h"
 #include "common/paths.h"
@@ -13,11 +15,12 @@
 namespace velmora {
 namespace {
 
-using InstallEntry = std::int32_t(WINAPI*)(const wchar_t* host, int reserved, int install, const wchar_t* scope);
-using ServerEntry = std::int32_t(WINAPI*)(const wchar_t* host, int reserved);
+static_assert(std::is_same_v<decltype(&VxDllInstallW), VelmoraVxDllInstallW>);
+static_assert(std::is_same_v<decltype(&VxDllRegisterServerW), VelmoraVxDllServerW>);
+static_assert(std::is_same_v<decltype(&VxDllUnRegisterServerW), VelmoraVxDllServerW>);
 
-constexpr wchar_t kUserScope[] = L"user";
-constexpr wchar_t kNoScope[] = L"";
+constexpr wchar_t kUserScope[] = VELMORA_SCOPE_USER;
+constexpr wchar_t kNoScope[] = VELMORA_SCOPE_MACHINE;
 
 // A module found along the search path and loaded, with the host path its entry points receive.
 // The module is never unloaded: what it registered may still refer to its code.
@@ -62,16 +65,16 @@ bool RegisterModule(const std::wstring& name, const std::wstring&, const Registr
   }
   const wchar_t* hostPath = loaded.hostPath.c_str();
 
-  if (const auto install = FindEntryPoint<InstallEntry>(loaded.module, "VxDllInstallW")) {
+  if (const auto install = FindEntryPoint<VelmoraVxDllInstallW>(loaded.module, VELMORA_INSTALL_EXPORT)) {
     install(hostPath, 0, 1, kUserScope);
     install(hostPath, 0, 0, kNoScope);
     install(hostPath, 0, 0, kNoScope);
-    const std::int32_t allUsers = install(hostPath, 0, 1, kNoScope);
-    const std::int32_t user = install(hostPath, 0, 1, kUserScope);
+    const int allUsers = install(hostPath, 0, 1, kNoScope);
+    const int user = install(hostPath, 0, 1, kUserScope);
     if (allUsers >= 0 || user >= 0) return true;
   }
 
-  const auto registerServer = FindEntryPoint<ServerEntry>(loaded.module, "VxDllRegisterServerW");
+  const auto registerServer = FindEntryPoint<VelmoraVxDllServerW>(loaded.module, VELMORA_REGISTER_SERVER_EXPORT);
   if (registerServer == nullptr) {
     LogRegistrationFailure(name, L") - unable to find register entry point");
     return false;
@@ -88,14 +91,14 @@ bool UnregisterModule(const std::wstring& name, const std::wstring&, const Regis
   if (LoadForRegistration(name, host, loaded) != LoadFailure::kNone) return false;
   const wchar_t* hostPath = loaded.hostPath.c_str();
 
-  if (const auto install = FindEntryPoint<InstallEntry>(loaded.module, "VxDllInstallW")) {
-    const std::int32_t user = install(hostPath, 0, 0, kUserScope);
+  if (const auto install = FindEntryPoint<VelmoraVxDllInstallW>(loaded.module, VELMORA_INSTALL_EXPORT)) {
+    const int user = install(hostPath, 0, 0, kUserScope);
     install(hostPath, 0, 0, kNoScope);
-    const std::int32_t allUsers = install(hostPath, 0, 0, kNoScope);
+    const int allUsers = install(hostPath, 0, 0, kNoScope);
     if (user >= 0 || allUsers >= 0) return true;
   }
 
-  const auto unregisterServer = FindEntryPoint<ServerEntry>(loaded.module, "VxDllUnRegisterServerW");
+  const auto unregisterServer = FindEntryPoint<VelmoraVxDllServerW>(loaded.module, VELMORA_UNREGISTER_SERVER_EXPORT);
   if (unregisterServer == nullptr) return false;
   return unregisterServer(hostPath, 0) >= 0;
 }

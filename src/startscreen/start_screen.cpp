@@ -2,13 +2,15 @@
 
 #include <windows.h>
 
+#include <velmora/start_screen.h>
+
 #include "common/paths.h"
 #include "common/unique_handle.h"
 
 namespace velmora {
 namespace {
 
-constexpr wchar_t kStartScreenProgram[] = L"vuvevorodidaviz.exe";
+constexpr wchar_t kStartScreenProgram[] = VELMORA_START_SCREEN_PROGRAM;
 
 // The program beside the starter, else on PATH. Never from the current folder: a file association
 // starts the starter in the folder of the drawing the user opened, and a program planted there

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <velmora/start_screen.h>
+
 #include <cstdint>
 #include <cwchar>
 #include <optional>
@@ -110,7 +112,7 @@ std::optional<StartScreenWorkspace> PrepareStartScreenWorkspace(const StartScree
   const std::wstring profiles = root + L"\\profiles";
   StartScreenWorkspace result;
   result.workspace = profiles + L'\\' + SanitizeProfileName(info.profileName);
-  result.parameterFile = result.workspace + L"\\ini.xml";
+  result.parameterFile = result.workspace + L"\\" VELMORA_PARAMETER_FILE_NAME;
   // "last.version" is the longest name used inside the workspace, which is filled under its
   // temporary name.
   if (!Fits(TemporaryNameOf(result.workspace) + L"\\last.version", kPathCapacity)) return std::nullopt;

@@ -3,6 +3,8 @@
 // code and end the process with it, as a crash reporter does after writing its report.
 #include <windows.h>
 
+#include <velmora/crash_report.h>
+
 #include "modules/record.h"
 
 using velmora::testing::RecordLine;
@@ -22,13 +24,17 @@ LONG WINAPI ReportUnhandled(EXCEPTION_POINTERS* exception) {
 
 }  // namespace
 
-extern "C" __declspec(dllexport) void SetProcessHandlers() {
+extern "C" __declspec(dllexport) int SetProcessHandlers() {
   RecordLine(L"crash:SetProcessHandlers thread=" + ThreadLabel());
   ::SetUnhandledExceptionFilter(ReportUnhandled);
+  return 0;
 }
 #endif
 
-extern "C" __declspec(dllexport) void SetThreadHandlers() { RecordLine(L"crash:SetThreadHandlers thread=" + ThreadLabel()); }
+extern "C" __declspec(dllexport) int SetThreadHandlers() {
+  RecordLine(L"crash:SetThreadHandlers thread=" + ThreadLabel());
+  return 0;
+}
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void* reserved) {
   if (reason == DLL_PROCESS_ATTACH) RecordLine(L"crash:loaded");

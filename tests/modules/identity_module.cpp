@@ -2,22 +2,21 @@
 // every call the starter makes.
 #include <windows.h>
 
-#include <cstdint>
+#include <velmora/identity.h>
+
 #include <string>
 
-#include "launcher/oem_info.h"
 #include "modules/record.h"
 
 namespace {
 
-using velmora::IOemInfo;
 using velmora::testing::RecordLine;
 
 struct Answers {
   std::wstring company;
   bool nullCompany = false;
   std::wstring product;
-  std::uint32_t version = 0;
+  UINT32 version = 0;
   std::wstring userName;
   std::wstring userCompany;
 };
@@ -43,7 +42,7 @@ const wchar_t* ProductName(IOemInfo*) {
   RecordLine(L"identity:GetProductName");
   return g_answers.product.c_str();
 }
-std::uint32_t ProductVersion(IOemInfo*) {
+UINT32 ProductVersion(IOemInfo*) {
   RecordLine(L"identity:GetProductVersion");
   return g_answers.version;
 }

@@ -3,7 +3,9 @@
 // build, Throw=msvc raises one the way MSVC's runtime throws, Throw=access an access violation.
 #include <windows.h>
 
-#include <cstdint>
+#include <velmora/main_module.h>
+#include <velmora/starter_exports.h>
+
 #include <stdexcept>
 #include <string>
 
@@ -21,8 +23,8 @@ void RecordEnvironment() {
 
 void RecordStarterExports() {
   using velmora::testing::StarterExport;
-  const auto name = StarterExport<const wchar_t* (*)()>("GetMainDllNameW");
-  const auto instance = StarterExport<HMODULE (*)()>("GetMainDllInstance");
+  const auto name = StarterExport<VelmoraGetMainDllNameW>(VELMORA_GET_MAIN_DLL_NAME_EXPORT);
+  const auto instance = StarterExport<VelmoraGetMainDllInstance>(VELMORA_GET_MAIN_DLL_INSTANCE_EXPORT);
   RecordLine(std::wstring(L"main:GetMainDllNameW=") + (name ? name() : L"<missing>"));
   HMODULE self = nullptr;
   ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -52,9 +54,10 @@ void LeaveAsConfigured(const std::wstring& how) {
 }  // namespace
 
 #ifndef TEST_MAIN_WITHOUT_THREAD_ID
-extern "C" __declspec(dllexport) void SetStartScreenThreadId(std::uint32_t threadId) {
+extern "C" __declspec(dllexport) int SetStartScreenThreadId(DWORD threadId) {
   RecordLine(L"main:SetStartScreenThreadId=" + std::to_wstring(threadId) +
              L" thread=" + velmora::testing::ThreadLabel());
+  return 0;
 }
 #endif
 

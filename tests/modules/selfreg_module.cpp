@@ -5,7 +5,8 @@
 // and unregister entry points only), SELFREG_SERVER_FAILS (those, failing); none: no entry points.
 #include <windows.h>
 
-#include <cstdint>
+#include <velmora/self_registration.h>
+
 #include <string>
 
 #include "modules/record.h"
@@ -26,8 +27,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
 }
 
 #if defined(SELFREG_INSTALL) || defined(SELFREG_INSTALL_FAILS) || defined(SELFREG_INSTALL_USER_ONLY)
-extern "C" __declspec(dllexport) std::int32_t WINAPI VxDllInstallW(const wchar_t* host, int reserved, int install,
-                                                                   const wchar_t* scope) {
+extern "C" __declspec(dllexport) int VxDllInstallW(LPCWSTR host, int reserved, int install, LPCWSTR scope) {
   velmora::testing::RecordLine(Prefix(L"VxDllInstallW") + host + L" " + std::to_wstring(reserved) +
                                L" install=" + std::to_wstring(install) + L" scope=" + scope);
 #if defined(SELFREG_INSTALL_USER_ONLY)
@@ -43,17 +43,17 @@ extern "C" __declspec(dllexport) std::int32_t WINAPI VxDllInstallW(const wchar_t
 #if defined(SELFREG_INSTALL_FAILS) || defined(SELFREG_INSTALL_USER_ONLY) || defined(SELFREG_SERVER) || \
     defined(SELFREG_SERVER_FAILS)
 #ifdef SELFREG_SERVER_FAILS
-constexpr std::int32_t kServerResult = -2147467259;  // E_FAIL
+constexpr int kServerResult = -2147467259;  // E_FAIL
 #else
-constexpr std::int32_t kServerResult = 1;  // a positive result is a success too
+constexpr int kServerResult = 1;  // a positive result is a success too
 #endif
 
-extern "C" __declspec(dllexport) std::int32_t WINAPI VxDllRegisterServerW(const wchar_t* host, int reserved) {
+extern "C" __declspec(dllexport) int VxDllRegisterServerW(LPCWSTR host, int reserved) {
   velmora::testing::RecordLine(Prefix(L"VxDllRegisterServerW") + host + L" " + std::to_wstring(reserved));
   return kServerResult;
 }
 
-extern "C" __declspec(dllexport) std::int32_t WINAPI VxDllUnRegisterServerW(const wchar_t* host, int reserved) {
+extern "C" __declspec(dllexport) int VxDllUnRegisterServerW(LPCWSTR host, int reserved) {
   velmora::testing::RecordLine(Prefix(L"VxDllUnRegisterServerW") + host + L" " + std::to_wstring(reserved));
   return kServerResult;
 }

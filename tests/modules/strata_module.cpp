@@ -4,6 +4,8 @@
 // that keeps both "%s", everything else with the prefix "T:".
 #include <windows.h>
 
+#include <velmora/localization.h>
+
 #include <string>
 
 namespace {
@@ -14,17 +16,18 @@ int g_used = 0;
 
 }  // namespace
 
-// Exported under the decorated names through strata_module.def (strata_module_noinit.def).
-extern "C" const wchar_t* TestStrataLog() { return g_log.c_str(); }
+extern "C" __declspec(dllexport) const wchar_t* TestStrataLog() { return g_log.c_str(); }
 
+// Exported under the decorated names through the kit's localization.def (strata_module_noinit.def
+// for the variant without Supp_Init).
 #ifndef TEST_STRATA_WITHOUT_INIT
-extern "C" int SuppInit(const wchar_t* path) {
+int Supp_Init(LPCWSTR path) {
   g_log += L"Init:" + std::wstring(path) + L"\n";
   return 0;
 }
 #endif
 
-extern "C" const wchar_t* SuppTranslate(const wchar_t* text) {
+LPCWSTR Supp_Translate(LPCWSTR text) {
   const std::wstring english(text);
   g_log += L"Translate:" + english.substr(0, english.find_first_of(L" :")) + L"\n";
   if (g_used == 8) return text;
