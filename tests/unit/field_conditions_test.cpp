@@ -23,7 +23,6 @@
 namespace velmora {
 namespace {
 
-using testing::CreateFolderLink;
 using testing::FileExists;
 using testing::IsFolder;
 using testing::ReadBytes;
@@ -147,50 +146,13 @@ TEST(Leftovers, AHiddenOrSystemLeftoverNeverFreezesAFileTheStarterWrites) {
   }
 }
 
-// A link planted under a name the starter builds or gathers in: its target's files survive.
-TEST(Links, ALinkUnderTheStartersOwnNameIsRemovedAsALinkNeverFollowed) {
-  const SwappedCalls calls;  // Wine cannot remove the host's links: no real pauses for that
-  TempFolder folder;
-  const std::wstring outside = folder / L"outside";
-  ::CreateDirectoryW(outside.c_str(), nullptr);
-  ASSERT_TRUE(WriteBytes(outside + L"\\precious.txt", "not the starter's"));
-  const std::wstring source = folder / L"src";
-  const std::wstring user = folder / L"user";
-  for (const std::wstring& made : {source, source + L"\\Templates", user, user + L"\\Config"}) {
-    ::CreateDirectoryW(made.c_str(), nullptr);
-  }
-  WriteBytes(source + L"\\Templates\\t.dwt", "template");
-  WriteBytes(user + L"\\Config\\a.cfg", "settings");
-  const std::wstring links[] = {user + L"\\Templates.vxtmp", user + L"\\Config\\BackUpCfg01.vxtmp"};
-  for (const std::wstring& link : links) ASSERT_TRUE(CreateFolderLink(link, outside));
-
-  CopyTree(source, user, false);
-  BackupFiles(user + L"\\Config", L"*.cfg", {}, true);
-
-  EXPECT_EQ(ReadBytes(outside + L"\\precious.txt"), "not the starter's");
-  EXPECT_FALSE(FileExists(outside + L"\\a.cfg"));
-  EXPECT_FALSE(FileExists(outside + L"\\t.dwt"));
-  EXPECT_EQ(ReadBytes(user + L"\\Templates\\t.dwt"), "template");
-  const bool backedUp = ReadBytes(user + L"\\Config\\BackUpCfg01\\a.cfg") == "settings" ||
-                        ReadBytes(user + L"\\Config\\BackUpCfg02\\a.cfg") == "settings";
-  EXPECT_TRUE(backedUp);
-  for (const std::wstring& link : links) testing::RemoveFolderLink(link);
-}
-
-TEST(Reset, MovesOnlyFilesWhoseLongNameEndsInCfgAndFinishesALeftoverFolderAtTheNextStart) {
+// A reset whose folder could not take its number is finished at the next start, into the next
+// free number; an empty one beside it goes.
+TEST(Reset, ALeftoverFolderIsFinishedAtTheNextStart) {
   TempFolder folder;
   const std::wstring config = folder / L"Config";
   ::CreateDirectoryW(config.c_str(), nullptr);
-  for (const wchar_t* name : {L"a.cfg", L"B.CFG", L"settings.cfgx", L"a.cfg_old"}) {
-    WriteBytes(config + L"\\" + name, "x");
-  }
-  EXPECT_TRUE(BackupFiles(config, L"*.cfg", {}, true));
-  EXPECT_TRUE(FileExists(config + L"\\BackUpCfg01\\a.cfg"));
-  EXPECT_TRUE(FileExists(config + L"\\BackUpCfg01\\B.CFG"));
-  EXPECT_TRUE(FileExists(config + L"\\settings.cfgx"));
-  EXPECT_TRUE(FileExists(config + L"\\a.cfg_old"));
-
-  // A reset whose folder could not take its number; an empty one beside it.
+  ::CreateDirectoryW((config + L"\\BackUpCfg01").c_str(), nullptr);
   ::CreateDirectoryW((config + L"\\BackUpCfg01.vxtmp").c_str(), nullptr);
   WriteBytes(config + L"\\BackUpCfg01.vxtmp\\c.cfg", "the user's");
   ::CreateDirectoryW((config + L"\\BackUpCfg05.vxtmp").c_str(), nullptr);
@@ -263,33 +225,12 @@ class Provisioned {
   }
   std::wstring SettingsFile() const { return install / L"velmora.ini"; }
   void Provision() const { ProvisionUserData(SettingsFile(), names, false); }
-  void ChoosePlatformOfStart() const { ChoosePlatform(SettingsFile(), names.userSettingsFile, L"", L""); }
-  void ForgetRecord() const {
-    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, names.productKey.c_str(), kUserDataRecord);
-  }
 
   TempFolder install;
   TempFolder user;
   TestCompanyKey company;
   InstallationNames names;
 };
-
-// The platform entry the starter writes into the user settings file never makes it the user's
-// edit: a second re-provisioning keeps the edit the first one saved.
-TEST(StartersOwnOutput, TwoReprovisioningsKeepTheUsersEditOfTheUserSettingsFile) {
-  const Provisioned bed;
-  bed.Provision();
-  bed.ChoosePlatformOfStart();
-  const std::string edited = ReadBytes(bed.names.userSettingsFile) + "nGrid=s5\r\n";
-  WriteBytes(bed.names.userSettingsFile, edited);
-  for (int again = 0; again < 2; ++again) {
-    bed.ForgetRecord();
-    bed.Provision();
-    bed.ChoosePlatformOfStart();
-    EXPECT_EQ(ReadBytes(bed.names.userSettingsFile + L".bak"), edited) << again;
-    EXPECT_NE(ReadBytes(bed.names.userSettingsFile).find("nPlat=sx64"), std::string::npos);
-  }
-}
 
 BOOL WINAPI CopyFailingForSecondTemplate(LPCWSTR source, LPCWSTR destination, BOOL failIfExists) {
   if (std::wstring(source).ends_with(L"t2.dwt")) {
