@@ -2,7 +2,8 @@
 # Installs, from Debian's packages, whatever the build and the tests need and the machine lacks:
 # the MinGW-w64 cross compiler, Wine, CMake, make and GoogleTest's sources; for the sample's
 # installer wixl and msitools (building and reading Windows Installer packages), and for its
-# life-cycle test a virtual display (Xvfb), xdotool to answer the starter's question and strings.
+# life-cycle test a virtual display (Xvfb), xdotool to answer the starter's question and strings;
+# xmllint, the strict XML parser the tests check the starter's parameter files with.
 set -euo pipefail
 
 missing=()
@@ -17,6 +18,7 @@ command -v msiinfo >/dev/null || missing+=(msitools)
 command -v Xvfb >/dev/null || missing+=(xvfb)
 command -v xdotool >/dev/null || missing+=(xdotool)
 command -v strings >/dev/null || missing+=(binutils)
+command -v xmllint >/dev/null || missing+=(libxml2-utils)
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"

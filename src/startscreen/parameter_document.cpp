@@ -91,9 +91,6 @@ std::size_t XmlCharacterLength(std::wstring_view text, std::size_t at) {
   return IsXmlCharacter(c) ? 1 : 0;
 }
 
-// UTF-8 bytes of a character that is not ASCII.
-std::size_t Utf8Length(wchar_t c) { return c < 0x800 ? 2 : IsHighSurrogate(c) || IsLowSurrogate(c) ? 2 : 3; }
-
 // True when a name appears twice; sorted rather than compared pairwise, so that an element with many
 // attributes costs no more than their sort.
 bool HasDuplicates(std::vector<std::wstring_view> names) {
@@ -132,10 +129,12 @@ class WellFormednessCheck {
   // Every character allowed, and the longest run beyond ASCII measured.
   bool Characters() {
     std::size_t run = 0;
-    for (std::size_t i = 0; i < text_.size(); ++i) {
-      if (XmlCharacterLength(text_, i) == 0) return false;
-      run = text_[i] < 0x80 ? 0 : run + Utf8Length(text_[i]);
+    for (std::size_t i = 0; i < text_.size();) {
+      const std::size_t length = XmlCharacterLength(text_, i);
+      if (length == 0) return false;
+      run = text_[i] < 0x80 ? 0 : run + (length == 2 ? 4 : text_[i] < 0x800 ? 2 : 3);
       scan_.longestNonAsciiRun = std::max(scan_.longestNonAsciiRun, run);
+      i += length;
     }
     return true;
   }
@@ -560,12 +559,15 @@ bool WithinWineReaderLimits(const XmlText& text, const XmlPrescan& scan) {
          scan.longestNonAsciiRun <= kWineLongestNonAsciiRun;
 }
 
-std::wstring WithXmlCharactersOnly(std::wstring_view text) {
+std::wstring StorableText(std::wstring_view text) {
   std::wstring kept;
   kept.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t length = XmlCharacterLength(text, i);
-    if (length == 0) {
+    if (text[i] == L'\r') {
+      kept += L'\n';
+      i += text.substr(i, 2) == L"\r\n" ? 2 : 1;
+    } else if (length == 0) {
       kept += L'\xFFFD';
       ++i;
     } else {
@@ -638,7 +640,7 @@ bool ReplaceElementText(ParameterDocument& document, std::wstring_view path, std
   if (!text.empty()) {
     XmlNode content;
     content.kind = XmlNodeKind::kText;
-    content.value = WithXmlCharactersOnly(text);
+    content.value = StorableText(text);
     nodes.insert(nodes.begin() + static_cast<std::ptrdiff_t>(*start) + 1, std::move(content));
   }
   return true;

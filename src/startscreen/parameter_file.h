@@ -60,9 +60,12 @@ inline constexpr std::size_t kWineLongestNonAsciiRun = 4096;
 // True when Wine's reader reads the decoded file right, by the limits above.
 bool WithinWineReaderLimits(const XmlText& text, const XmlPrescan& scan);
 
-// The text with every character XML cannot carry (a control character other than tab, line feed
-// and carriage return, U+FFFE, U+FFFF, a lone surrogate) replaced by U+FFFD.
-std::wstring WithXmlCharactersOnly(std::wstring_view text);
+// A text the starter sets as the writer stores it: every character XML cannot carry (a control
+// character other than tab, line feed and carriage return, U+FFFE, U+FFFF, a lone surrogate)
+// replaced by U+FFFD, and every carriage return, alone or before a line feed, made one line feed.
+// A reader gives a line end in the file back as a line feed anyway, and Wine's gives a carriage
+// return written as a reference back as a space; so the text reads back the same everywhere.
+std::wstring StorableText(std::wstring_view text);
 
 enum class XmlNodeKind { kDeclaration, kElement, kEndElement, kText, kCData, kComment, kProcessingInstruction, kWhitespace };
 
@@ -102,8 +105,8 @@ std::optional<ParameterDocument> ReadParameterDocument(const std::wstring& path,
 // names below the root. Nothing when there is no such element.
 std::optional<std::wstring> ElementText(const ParameterDocument& document, std::wstring_view path);
 
-// Replaces the whole content of the first element at the path by the text, in which every character
-// XML cannot carry becomes U+FFFD (WithXmlCharactersOnly). False when there is no such element.
+// Replaces the whole content of the first element at the path by the text as StorableText gives
+// it. False when there is no such element.
 bool ReplaceElementText(ParameterDocument& document, std::wstring_view path, std::wstring_view text);
 
 // The document as the bytes of its file. Nothing when a character cannot be encoded (a lone
