@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <optional>
+
 #include "common/com.h"
 #include "support/child_process.h"
 #include "support/files.h"
@@ -9,42 +12,51 @@
 namespace velmora::testing {
 namespace {
 
-constexpr wchar_t kXmllint[] = L"Z:\\usr\\bin\\xmllint";
-// Well below the 32,767 characters of a command line.
-constexpr std::size_t kLongestCommandLine = 24000;
+constexpr DWORD kPatienceMs = 120000;
+constexpr DWORD kPollMs = 20;
 
-// xmllint's verdict on the files: exit code 0 when all are well-formed.
-bool XmllintAccepts(const std::vector<std::wstring>& hostPaths) {
-  std::wstring commandLine = L"xmllint --noout --nonet";
-  for (const std::wstring& path : hostPaths) commandLine += L" \"" + path + L"\"";
-  const ChildResult result = RunChild(kXmllint, commandLine);
-  return result.started && result.exitCode == 0;
+// A host path in single quotes for the shell.
+std::string ShellQuoted(const std::wstring& hostPath) {
+  std::string quoted = "'";
+  for (const char c : Utf8(hostPath)) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// xmllint's exit code for the files (0: all well-formed). Wine starts a host program without a
+// process handle to wait on or to ask for its exit code, so a shell script runs xmllint and leaves
+// the exit code in a file, which is awaited. Nothing when no answer came.
+std::optional<int> XmllintExitCode(const std::vector<std::wstring>& files) {
+  wchar_t folder[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, folder);
+  static unsigned counter = 0;
+  const std::wstring base = std::wstring(folder) + L"velmora-xmllint-" + std::to_wstring(::GetCurrentProcessId()) +
+                            L"-" + std::to_wstring(++counter);
+  const std::wstring script = base + L".sh";
+  const std::wstring result = base + L".result";
+  std::string text = "xmllint --noout --nonet --nowarning";
+  for (const std::wstring& file : files) text += " " + ShellQuoted(HostPath(file));
+  text += " 2>/dev/null\necho $? > " + ShellQuoted(HostPath(result) + L".part") + " && mv " +
+          ShellQuoted(HostPath(result) + L".part") + " " + ShellQuoted(HostPath(result)) + "\n";
+  if (!WriteBytes(script, text)) return std::nullopt;
+  RunChild(L"Z:\\bin\\sh", L"sh \"" + HostPath(script) + L"\"");
+  std::optional<int> exitCode;
+  for (DWORD waited = 0; waited < kPatienceMs && !exitCode; waited += kPollMs) {
+    const std::string answer = ReadBytes(result);
+    if (!answer.empty()) exitCode = std::atoi(answer.c_str());
+    else ::Sleep(kPollMs);
+  }
+  ::DeleteFileW(script.c_str());
+  ::DeleteFileW(result.c_str());
+  return exitCode;
 }
 
 std::vector<std::wstring> NotWellFormedToXmllint(const std::vector<std::wstring>& files) {
+  if (files.empty() || XmllintExitCode(files) == 0) return {};
+  // The files are asked one by one only when some is not well-formed, to name it.
   std::vector<std::wstring> rejected;
-  std::vector<std::wstring> batch;
-  std::vector<std::wstring> batchFiles;
-  std::size_t length = 0;
-  const auto check = [&] {
-    // A batch refused names no file: each of its files is asked again on its own.
-    if (!batch.empty() && !XmllintAccepts(batch)) {
-      for (std::size_t i = 0; i < batch.size(); ++i) {
-        if (batch.size() == 1 || !XmllintAccepts({batch[i]})) rejected.push_back(batchFiles[i]);
-      }
-    }
-    batch.clear();
-    batchFiles.clear();
-    length = 0;
-  };
   for (const std::wstring& file : files) {
-    const std::wstring hostPath = HostPath(file);
-    if (length + hostPath.size() + 3 > kLongestCommandLine) check();
-    batch.push_back(hostPath);
-    batchFiles.push_back(file);
-    length += hostPath.size() + 3;
+    if (XmllintExitCode({file}) != 0) rejected.push_back(file);
   }
-  check();
   return rejected;
 }
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/com.h"
 #include "common/unique_handle.h"
@@ -275,6 +276,19 @@ TEST(WriteStartScreenParams, WritesTextsWithCharactersXmlCannotCarryWellFormed) 
   EXPECT_TRUE(testing::NotWellFormed({bed.File()}).empty()) << ReadBytes(bed.File());
   EXPECT_EQ(DocumentServiceTextAt(bed.File(), L"MainAppParams/UserInfo/CompanyName"), L"A\xFFFD" L"B\xFFFD\xFFFD\xFFFD" L"C\nD");
   EXPECT_EQ(DocumentServiceTextAt(bed.File(), L"MainAppParams/Status/String"), L"Ready (\xFFFD\xFFFD)");
+}
+
+// The strict parser the tests trust must refuse, or every check through it passes.
+TEST(StrictXmlCheck, NamesExactlyTheFilesThatAreNotWellFormed) {
+  TempFolder temp;
+  const std::wstring good = temp / L"good.xml";
+  const std::wstring control = temp / L"control.xml";
+  const std::wstring twice = temp / L"twice.xml";
+  ASSERT_TRUE(WriteBytes(good, "<a b=\"1\">x</a>"));
+  ASSERT_TRUE(WriteBytes(control, "<a>x\x01</a>"));
+  ASSERT_TRUE(WriteBytes(twice, "<a b=\"1\" b=\"2\"/>"));
+  EXPECT_EQ(testing::NotWellFormed({good, control, twice}), (std::vector<std::wstring>{control, twice}));
+  EXPECT_TRUE(testing::NotWellFormed({good}).empty());
 }
 
 TEST(ReplaceFileContent, MovesACompleteTemporaryIntoPlaceOrLeavesTheFileAsItWas) {
