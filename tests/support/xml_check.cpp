@@ -33,10 +33,14 @@ std::optional<int> XmllintExitCode(const std::vector<std::wstring>& files) {
                             L"-" + std::to_wstring(++counter);
   const std::wstring script = base + L".sh";
   const std::wstring result = base + L".result";
-  std::string text = "xmllint --noout --nonet --nowarning";
-  for (const std::wstring& file : files) text += " " + ShellQuoted(HostPath(file));
-  text += " 2>/dev/null\necho $? > " + ShellQuoted(HostPath(result) + L".part") + " && mv " +
-          ShellQuoted(HostPath(result) + L".part") + " " + ShellQuoted(HostPath(result)) + "\n";
+  std::string text = "/usr/bin/xmllint --noout --nonet --nowarning";
+  for (const std::wstring& file : files) {
+    text += ' ';
+    text += ShellQuoted(HostPath(file));
+  }
+  const std::string part = ShellQuoted(HostPath(result) + L".part");
+  text.append(" 2>/dev/null\necho $? > ").append(part).append(" && /bin/mv ").append(part).append(" ");
+  text.append(ShellQuoted(HostPath(result))).append("\n");
   if (!WriteBytes(script, text)) return std::nullopt;
   RunChild(L"Z:\\bin\\sh", L"sh \"" + HostPath(script) + L"\"");
   std::optional<int> exitCode;

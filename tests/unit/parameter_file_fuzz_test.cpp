@@ -30,7 +30,7 @@ using testing::Utf8;
 using testing::Wide;
 using testing::WriteBytes;
 
-constexpr unsigned long kDefaultMutants = 1500;
+constexpr unsigned long kDefaultMutants = 3000;
 constexpr unsigned long kDefaultSeed = 20261208;
 // A read of at most 1 MiB takes well under a second; one that has not ended after this hangs.
 constexpr DWORD kCallBoundMs = 5000;
