@@ -3,7 +3,8 @@
 # the MinGW-w64 cross compiler, Wine, CMake, make and GoogleTest's sources; for the sample's
 # installer wixl and msitools (building and reading Windows Installer packages), and for its
 # life-cycle test a virtual display (Xvfb), xdotool to answer the starter's question and strings;
-# clang, the second compiler that reads the module kit's installed headers.
+# clang, the second compiler that reads the module kit's installed headers; xmllint, the strict XML
+# parser the tests check the starter's parameter files with.
 set -euo pipefail
 
 missing=()
@@ -19,6 +20,7 @@ command -v Xvfb >/dev/null || missing+=(xvfb)
 command -v xdotool >/dev/null || missing+=(xdotool)
 command -v strings >/dev/null || missing+=(binutils)
 command -v clang >/dev/null || missing+=(clang)
+command -v xmllint >/dev/null || missing+=(libxml2-utils)
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"

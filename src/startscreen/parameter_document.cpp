@@ -2,7 +2,9 @@
 // look before reading, the element updates and the writer.
 #include <windows.h>
 
+#include <algorithm>
 #include <cwctype>
+#include <vector>
 
 #include "startscreen/parameter_file.h"
 
@@ -55,47 +57,6 @@ std::optional<unsigned long> CharacterReferenceValue(std::wstring_view name) {
   return value;
 }
 
-// Checks the reference at text[at] ('&'); the length it covers, or 0 when it is undeclared or
-// invalid. Only the five predefined entities are declared: a document has no document type.
-std::size_t CheckReference(std::wstring_view text, std::size_t at, XmlPrescan& scan) {
-  constexpr std::size_t kLongestReference = 10;  // "#x10FFFF" and some leading zeros
-  const std::size_t end = text.find(L';', at + 1);
-  if (end == std::wstring_view::npos || end - at - 1 > kLongestReference) return 0;
-  const std::wstring_view name = text.substr(at + 1, end - at - 1);
-  if (name == L"amp" || name == L"lt" || name == L"gt" || name == L"quot" || name == L"apos") return end - at + 1;
-  if (name.empty() || name[0] != L'#') return 0;
-  const auto value = CharacterReferenceValue(name);
-  if (!value || !IsXmlCharacter(*value)) return 0;
-  if (*value > 0xFFFF) scan.supplementaryReference = true;
-  return end - at + 1;
-}
-
-// Where the section that begins at text[at] ends (just past its closing text); npos when it is
-// not closed; `at` when no comment, CDATA section or instruction begins there.
-std::size_t SkipUnparsedSection(std::wstring_view text, std::size_t at) {
-  const struct {
-    std::wstring_view open;
-    std::wstring_view close;
-  } sections[] = {{L"<!--", L"-->"}, {L"<![CDATA[", L"]]>"}, {L"<?", L"?>"}};
-  for (const auto& section : sections) {
-    if (text.substr(at, section.open.size()) != section.open) continue;
-    const std::size_t close = text.find(section.close, at + section.open.size());
-    return close == std::wstring_view::npos ? close : close + section.close.size();
-  }
-  return at;
-}
-
-// True when something follows the XML declaration, if there is one, that can begin markup.
-bool HasMarkupAfterDeclaration(std::wstring_view text) {
-  std::size_t from = 0;
-  if (text.substr(0, 5) == L"<?xml" && text.size() > 5 && IsXmlWhitespace(text[5])) {
-    const std::size_t end = text.find(L"?>");
-    if (end == std::wstring_view::npos) return false;
-    from = end + 2;
-  }
-  return text.find(L'<', from) != std::wstring_view::npos;
-}
-
 bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -103,6 +64,276 @@ bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
   }
   return true;
 }
+
+// True for a character that may begin an XML name; a high surrogate stands for the supplementary
+// characters, which all may (up to U+EFFFF).
+bool IsNameStartCharacter(wchar_t c) {
+  return c == L':' || c == L'_' || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') ||
+         (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
+         (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || c == 0x200C || c == 0x200D ||
+         (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
+         (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0xD800 && c <= 0xDB7F);
+}
+
+bool IsNameCharacter(wchar_t c) {
+  return IsNameStartCharacter(c) || c == L'-' || c == L'.' || (c >= L'0' && c <= L'9') || c == 0xB7 ||
+         (c >= 0x300 && c <= 0x36F) || c == 0x203F || c == 0x2040;
+}
+
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// The length of the XML character at text[at] (2 for a surrogate pair), or 0 when XML does not
+// allow it there.
+std::size_t XmlCharacterLength(std::wstring_view text, std::size_t at) {
+  const wchar_t c = text[at];
+  if (IsHighSurrogate(c)) return at + 1 < text.size() && IsLowSurrogate(text[at + 1]) ? 2 : 0;
+  return IsXmlCharacter(c) ? 1 : 0;
+}
+
+// True when a name appears twice; sorted rather than compared pairwise, so that an element with many
+// attributes costs no more than their sort.
+bool HasDuplicates(std::vector<std::wstring_view> names) {
+  std::sort(names.begin(), names.end());
+  return std::adjacent_find(names.begin(), names.end()) != names.end();
+}
+
+// Walks the characters once as a well-formedness check; every step moves forward, so the walk is
+// bounded by the text's length, and the open elements by the number of start tags.
+class WellFormednessCheck {
+ public:
+  WellFormednessCheck(std::wstring_view text, XmlPrescan& scan) : text_(text), scan_(scan) {}
+
+  bool Document() {
+    if (!Characters()) return false;
+    if (Starts(L"<?xml") && at_ + 5 < text_.size() && IsXmlWhitespace(text_[at_ + 5]) && !Declaration()) return false;
+    if (!Miscellany()) return false;
+    if (!Starts(L"<") || at_ + 1 >= text_.size() || !IsNameStartCharacter(text_[at_ + 1]) || !Element()) return false;
+    return Miscellany() && at_ == text_.size();
+  }
+
+ private:
+  bool Starts(std::wstring_view prefix) const { return text_.substr(at_, prefix.size()) == prefix; }
+  bool Skip(std::wstring_view prefix) {
+    if (!Starts(prefix)) return false;
+    at_ += prefix.size();
+    return true;
+  }
+  bool SkipWhitespace() {
+    const std::size_t from = at_;
+    while (at_ < text_.size() && IsXmlWhitespace(text_[at_])) ++at_;
+    return at_ > from;
+  }
+  void NoteNode(std::size_t length) { scan_.longestNode = std::max(scan_.longestNode, length); }
+
+  // Every character allowed, and the longest run beyond ASCII measured.
+  bool Characters() {
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < text_.size();) {
+      const std::size_t length = XmlCharacterLength(text_, i);
+      if (length == 0) return false;
+      run = text_[i] < 0x80 ? 0 : run + (length == 2 ? 4 : text_[i] < 0x800 ? 2 : 3);
+      scan_.longestNonAsciiRun = std::max(scan_.longestNonAsciiRun, run);
+      i += length;
+    }
+    return true;
+  }
+
+  bool Name(std::wstring_view& name) {
+    const std::size_t from = at_;
+    if (at_ >= text_.size() || !IsNameStartCharacter(text_[at_])) return false;
+    while (at_ < text_.size() && IsNameCharacter(text_[at_])) at_ += IsHighSurrogate(text_[at_]) ? 2 : 1;
+    name = text_.substr(from, at_ - from);
+    return true;
+  }
+
+  // A reference at '&': one of the five predefined entities (a document has no document type) or
+  // a character reference to an allowed character.
+  bool Reference() {
+    constexpr std::size_t kLongestReference = 12;  // "&#x10FFFF;" and some leading zeros
+    const std::size_t end = text_.find(L';', at_ + 1);
+    if (end == std::wstring_view::npos || end - at_ > kLongestReference) return false;
+    const std::wstring_view name = text_.substr(at_ + 1, end - at_ - 1);
+    at_ = end + 1;
+    if (name == L"amp" || name == L"lt" || name == L"gt" || name == L"quot" || name == L"apos") return true;
+    if (name.empty() || name[0] != L'#') return false;
+    const auto value = CharacterReferenceValue(name);
+    if (!value || !IsXmlCharacter(*value)) return false;
+    if (*value > 0xFFFF) scan_.supplementaryReference = true;
+    return true;
+  }
+
+  // '=' and a value in one kind of quotes, without '<', with valid references only.
+  bool QuotedValue(std::wstring_view& value) {
+    SkipWhitespace();
+    if (!Skip(L"=")) return false;
+    SkipWhitespace();
+    if (at_ >= text_.size() || (text_[at_] != L'"' && text_[at_] != L'\'')) return false;
+    const wchar_t quote = text_[at_++];
+    const std::size_t from = at_;
+    while (at_ < text_.size() && text_[at_] != quote) {
+      if (text_[at_] == L'<') return false;
+      if (text_[at_] == L'&') {
+        if (!Reference()) return false;
+      } else {
+        ++at_;
+      }
+    }
+    if (at_ >= text_.size()) return false;
+    value = text_.substr(from, at_ - from);
+    NoteNode(value.size());
+    ++at_;
+    return true;
+  }
+
+  // version, then optionally encoding and standalone, in that order.
+  bool Declaration() {
+    at_ += 5;
+    std::wstring_view name;
+    std::wstring_view value;
+    SkipWhitespace();
+    if (!Name(name) || name != L"version" || !QuotedValue(value) || value.size() < 3 || value.substr(0, 2) != L"1." ||
+        value.find_first_not_of(L"0123456789", 2) != std::wstring_view::npos) {
+      return false;
+    }
+    for (const std::wstring_view optional : {std::wstring_view(L"encoding"), std::wstring_view(L"standalone")}) {
+      const std::size_t before = at_;
+      if (!SkipWhitespace() || Starts(L"?>")) break;
+      if (!Name(name)) return false;
+      if (name != optional) {
+        if (optional == L"encoding" && name == L"standalone") {
+          at_ = before;
+          continue;
+        }
+        return false;
+      }
+      if (!QuotedValue(value)) return false;
+      if (name == L"encoding" && (value.empty() || !std::iswalpha(value[0]) ||
+                                  value.find_first_not_of(L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789._-") !=
+                                      std::wstring_view::npos)) {
+        return false;
+      }
+      if (name == L"standalone" && value != L"yes" && value != L"no") return false;
+    }
+    SkipWhitespace();
+    return Skip(L"?>");
+  }
+
+  bool Comment() {
+    const std::size_t close = text_.find(L"--", at_ + 4);
+    if (close == std::wstring_view::npos || !text_.substr(close).starts_with(L"-->")) return false;
+    NoteNode(close - at_ - 4);
+    at_ = close + 3;
+    return true;
+  }
+
+  bool ProcessingInstruction() {
+    at_ += 2;
+    std::wstring_view target;
+    if (!Name(target) || EqualsIgnoringCase(target, L"xml")) return false;
+    if (Skip(L"?>")) return true;
+    if (!SkipWhitespace()) return false;
+    const std::size_t close = text_.find(L"?>", at_);
+    if (close == std::wstring_view::npos) return false;
+    NoteNode(close - at_);
+    at_ = close + 2;
+    return true;
+  }
+
+  bool CData() {
+    at_ += 9;
+    const std::size_t close = text_.find(L"]]>", at_);
+    if (close == std::wstring_view::npos) return false;
+    NoteNode(close - at_);
+    at_ = close + 3;
+    return true;
+  }
+
+  // Comments, instructions and white space, outside the root element.
+  bool Miscellany() {
+    for (;;) {
+      const std::size_t from = at_;
+      if (SkipWhitespace()) NoteNode(at_ - from);
+      if (Starts(L"<!--")) {
+        if (!Comment()) return false;
+      } else if (Starts(L"<?")) {
+        if (!ProcessingInstruction()) return false;
+      } else {
+        return true;
+      }
+    }
+  }
+
+  // A start tag at '<'; true with `empty` when it closes itself.
+  bool StartTag(std::wstring_view& name, bool& empty) {
+    ++at_;
+    if (!Name(name)) return false;
+    std::vector<std::wstring_view> attributes;
+    for (;;) {
+      const bool spaced = SkipWhitespace();
+      if (Skip(L"/>")) {
+        empty = true;
+        return !HasDuplicates(attributes);
+      }
+      if (Skip(L">")) {
+        empty = false;
+        return !HasDuplicates(attributes);
+      }
+      std::wstring_view attribute;
+      std::wstring_view value;
+      if (!spaced || !Name(attribute) || !QuotedValue(value)) return false;
+      attributes.push_back(attribute);
+    }
+  }
+
+  // The root element and everything in it.
+  bool Element() {
+    std::vector<std::wstring_view> open;
+    do {
+      std::wstring_view name;
+      if (Starts(L"</")) {
+        at_ += 2;
+        if (open.empty() || !Name(name) || name != open.back()) return false;
+        SkipWhitespace();
+        if (!Skip(L">")) return false;
+        open.pop_back();
+      } else if (Starts(L"<!--")) {
+        if (!Comment()) return false;
+      } else if (Starts(L"<![CDATA[")) {
+        if (!CData()) return false;
+      } else if (Starts(L"<?")) {
+        if (!ProcessingInstruction()) return false;
+      } else if (Starts(L"<")) {
+        bool empty = false;
+        if (!StartTag(name, empty)) return false;
+        if (!empty) open.push_back(name);
+      } else if (!CharacterData()) {
+        return false;
+      }
+    } while (!open.empty() && at_ < text_.size());
+    return open.empty();
+  }
+
+  // Text up to the next markup: references valid, no "]]>".
+  bool CharacterData() {
+    const std::size_t from = at_;
+    while (at_ < text_.size() && text_[at_] != L'<') {
+      if (text_[at_] == L'&') {
+        if (!Reference()) return false;
+      } else if (Starts(L"]]>")) {
+        return false;
+      } else {
+        ++at_;
+      }
+    }
+    NoteNode(at_ - from);
+    return true;
+  }
+
+  std::wstring_view text_;
+  XmlPrescan& scan_;
+  std::size_t at_ = 0;
+};
 
 bool IsWritableUnparsedNode(const XmlNode& node) {
   switch (node.kind) {
@@ -117,6 +348,25 @@ bool IsWritableUnparsedNode(const XmlNode& node) {
     default:
       return true;
   }
+}
+
+bool HoldsOnlyXmlCharacters(std::wstring_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = XmlCharacterLength(text, i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+// Names, values and attributes of only allowed characters, and no attribute name twice.
+bool HasValidNamesAndValues(const XmlNode& node) {
+  std::vector<std::wstring_view> names;
+  for (const XmlAttribute& attribute : node.attributes) {
+    if (!HoldsOnlyXmlCharacters(attribute.name) || !HoldsOnlyXmlCharacters(attribute.value)) return false;
+    names.push_back(attribute.name);
+  }
+  return HoldsOnlyXmlCharacters(node.name) && HoldsOnlyXmlCharacters(node.value) && !HasDuplicates(std::move(names));
 }
 
 bool DeclaresTheFileEncoding(const XmlNode& declaration, XmlEncoding encoding) {
@@ -299,24 +549,33 @@ std::optional<XmlText> DecodeXmlBytes(std::string_view bytes) {
 
 XmlPrescan PrescanXml(std::wstring_view text) {
   XmlPrescan scan;
-  if (!HasMarkupAfterDeclaration(text)) return scan;
-  for (std::size_t at = 0; at < text.size();) {
-    const wchar_t c = text[at];
-    if (c == L'\0') return scan;
-    if (c == L'<') {
-      const std::size_t next = SkipUnparsedSection(text, at);
-      if (next == std::wstring_view::npos) return scan;
-      at = next == at ? at + 1 : next;
-    } else if (c == L'&') {
-      const std::size_t length = CheckReference(text, at, scan);
-      if (length == 0) return scan;
-      at += length;
+  scan.readable = WellFormednessCheck(text, scan).Document();
+  return scan;
+}
+
+bool WithinWineReaderLimits(const XmlText& text, const XmlPrescan& scan) {
+  const std::size_t bytes = text.encoding == XmlEncoding::kUtf16Le ? 2 + 2 * text.characters.size() : 0;
+  return bytes <= kWineUtf16ByteLimit && scan.longestNode <= kWineLongestNode &&
+         scan.longestNonAsciiRun <= kWineLongestNonAsciiRun;
+}
+
+std::wstring StorableText(std::wstring_view text) {
+  std::wstring kept;
+  kept.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = XmlCharacterLength(text, i);
+    if (text[i] == L'\r') {
+      kept += L'\n';
+      i += text.substr(i, 2) == L"\r\n" ? 2 : 1;
+    } else if (length == 0) {
+      kept += L'\xFFFD';
+      ++i;
     } else {
-      ++at;
+      kept.append(text.substr(i, length));
+      i += length;
     }
   }
-  scan.readable = true;
-  return scan;
+  return kept;
 }
 
 bool IsWritableDocument(const ParameterDocument& document) {
@@ -324,7 +583,7 @@ bool IsWritableDocument(const ParameterDocument& document) {
   bool rootSeen = false;
   for (std::size_t i = 0; i < document.nodes.size(); ++i) {
     const XmlNode& node = document.nodes[i];
-    if (!IsWritableUnparsedNode(node)) return false;
+    if (!IsWritableUnparsedNode(node) || !HasValidNamesAndValues(node)) return false;
     switch (node.kind) {
       case XmlNodeKind::kDeclaration:
         if (i != 0 || !DeclaresTheFileEncoding(node, document.encoding)) return false;
@@ -381,7 +640,7 @@ bool ReplaceElementText(ParameterDocument& document, std::wstring_view path, std
   if (!text.empty()) {
     XmlNode content;
     content.kind = XmlNodeKind::kText;
-    content.value = text;
+    content.value = StorableText(text);
     nodes.insert(nodes.begin() + static_cast<std::ptrdiff_t>(*start) + 1, std::move(content));
   }
   return true;

@@ -14,6 +14,7 @@
 #include "common/com.h"
 #include "common/paths.h"
 #include "common/unique_handle.h"
+#include "environment/dll_search.h"
 #include "files/file_replace.h"
 #include "files/tree_copy.h"
 #include "startscreen/start_screen.h"
@@ -22,10 +23,14 @@ namespace velmora {
 namespace {
 
 // The bytes the reader reads: the file's, held in memory. The reader takes any sequential stream;
-// it needs no COM initialisation, and this object none either.
+// it needs no COM initialisation, and this object none either. For Wine's reader, which cuts a
+// UTF-8 character in two where one of its reads ends inside it, a read that does not reach the end
+// stops after the last ASCII byte it would hand over (the prescan makes sure there is one); the
+// shorter read still answers S_OK, which Wine's reader takes as it takes any success, where the
+// documented contract would say the stream had ended. Windows' reader gets whole reads.
 class ByteStream final : public ISequentialStream {
  public:
-  explicit ByteStream(std::string_view bytes) : bytes_(bytes) {}
+  ByteStream(std::string_view bytes, bool readsEndAfterAscii) : bytes_(bytes), readsEndAfterAscii_(readsEndAfterAscii) {}
   ByteStream(const ByteStream&) = delete;
   ByteStream& operator=(const ByteStream&) = delete;
 
@@ -44,16 +49,23 @@ class ByteStream final : public ISequentialStream {
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
   HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* read) override {
-    const std::size_t count = std::min<std::size_t>(size, bytes_.size() - position_);
+    std::size_t count = std::min<std::size_t>(size, bytes_.size() - position_);
+    const bool reachesEnd = position_ + count == bytes_.size();
+    if (readsEndAfterAscii_ && !reachesEnd) {
+      std::size_t end = count;
+      while (end > 0 && (static_cast<unsigned char>(bytes_[position_ + end - 1]) & 0x80) != 0) --end;
+      if (end > 0) count = end;
+    }
     std::memcpy(buffer, bytes_.data() + position_, count);
     position_ += count;
     if (read != nullptr) *read = static_cast<ULONG>(count);
-    return count == size ? S_OK : S_FALSE;
+    return count == size || (readsEndAfterAscii_ && !reachesEnd) ? S_OK : S_FALSE;
   }
   HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
 
  private:
   std::string_view bytes_;
+  bool readsEndAfterAscii_;
   std::size_t position_ = 0;
 };
 
@@ -179,10 +191,12 @@ HRESULT ReadNodes(IXmlReader& reader, std::size_t characters, std::vector<XmlNod
   return E_FAIL;
 }
 
+bool UnderWine() { return LoaderOf(::GetModuleHandleW(L"ntdll.dll")) == DllLoader::kWine; }
+
 // Creates the reader (xmllite.dll is loaded here, at the first call) and reads the bytes through it.
 HRESULT ReadXml(std::string_view bytes, std::size_t characters, std::vector<XmlNode>& nodes) {
   // Declared first, so that the reader, which holds it, goes first.
-  ByteStream stream(bytes);
+  ByteStream stream(bytes, UnderWine());
   ComPtr<IXmlReader> reader;
   HRESULT status = ::CreateXmlReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.Put()), nullptr);
   if (FAILED(status)) return status;
@@ -223,8 +237,17 @@ std::optional<ParameterDocument> ReadParameterDocument(const std::wstring& path,
     return std::nullopt;
   }
   const XmlPrescan scan = PrescanXml(text->characters);
-  if (!scan.readable || (scan.supplementaryReference && !ReaderKeepsSupplementaryReferences())) {
-    failure = L"not well-formed (no markup, a null character or an undeclared reference)";
+  if (!scan.readable) {
+    failure = L"not well-formed";
+    return std::nullopt;
+  }
+  if (scan.supplementaryReference && !ReaderKeepsSupplementaryReferences()) {
+    failure = L"a character reference beyond U+FFFF, which this reader cuts";
+    return std::nullopt;
+  }
+  // Windows' reader checks what it reads; Wine's crashes, hangs or misreads beyond these limits.
+  if (UnderWine() && !WithinWineReaderLimits(*text, scan)) {
+    failure = L"beyond what Wine's reader reads right";
     return std::nullopt;
   }
   ParameterDocument document;

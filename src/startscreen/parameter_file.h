@@ -31,15 +31,41 @@ std::optional<XmlText> DecodeXmlBytes(std::string_view bytes);
 
 // What a look over the characters finds before the XML library reads them.
 struct XmlPrescan {
-  // False for what must not reach the library or what it would take for well-formed: a null
-  // character, no markup after the XML declaration, a reference other than the five predefined
-  // entities and valid character references outside comments, CDATA sections and processing
-  // instructions.
+  // True only for a well-formed document: an optional XML declaration (version, encoding,
+  // standalone, each quoted with one kind of quote), then comments, instructions and white space
+  // around exactly one complete root element; names, attributes (none twice on one element), end
+  // tags matching their start tags, only characters XML allows (no null character anywhere, no
+  // lone surrogate, no U+FFFE or U+FFFF), no document type, and no reference other than the five
+  // predefined entities and character references to allowed characters.
   bool readable = false;
   // A character reference beyond U+FFFF, which not every reader decodes whole.
   bool supplementaryReference = false;
+  // Characters in the longest single node: text, white space, CDATA section, comment, instruction,
+  // attribute value (as written, references counted as written).
+  std::size_t longestNode = 0;
+  // UTF-8 bytes of the longest run of characters beyond ASCII.
+  std::size_t longestNonAsciiRun = 0;
 };
 XmlPrescan PrescanXml(std::wstring_view characters);
+
+// What Wine 8's XmlLite reads right, measured (see the README): it reads a UTF-16 document whole
+// only when the document fits its first read of 8,188 bytes, byte-order mark included; it crashes
+// on a comment of 400,000 characters; and it cuts a UTF-8 character in two where one of its reads
+// ends inside it, which the starter's stream avoids by ending every read after an ASCII byte, so
+// a run beyond ASCII must fit well inside one read.
+inline constexpr std::size_t kWineUtf16ByteLimit = 8188;
+inline constexpr std::size_t kWineLongestNode = 256 * 1024;
+inline constexpr std::size_t kWineLongestNonAsciiRun = 4096;
+
+// True when Wine's reader reads the decoded file right, by the limits above.
+bool WithinWineReaderLimits(const XmlText& text, const XmlPrescan& scan);
+
+// A text the starter sets as the writer stores it: every character XML cannot carry (a control
+// character other than tab, line feed and carriage return, U+FFFE, U+FFFF, a lone surrogate)
+// replaced by U+FFFD, and every carriage return, alone or before a line feed, made one line feed.
+// A reader gives a line end in the file back as a line feed anyway, and Wine's gives a carriage
+// return written as a reference back as a space; so the text reads back the same everywhere.
+std::wstring StorableText(std::wstring_view text);
 
 enum class XmlNodeKind { kDeclaration, kElement, kEndElement, kText, kCData, kComment, kProcessingInstruction, kWhitespace };
 
@@ -66,7 +92,9 @@ struct ParameterDocument {
 // True when the nodes make what the writer can write well-formed: one root element, elements
 // closed in order, nothing but comments, instructions and white space outside the root, a
 // declaration only first, comments without "--" and not ending in '-', CDATA without "]]>",
-// instructions not named "xml" and without "?>", and a declared encoding that is the file's.
+// instructions not named "xml" and without "?>", a declared encoding that is the file's, no
+// attribute name twice on one element or declaration, and only characters XML allows in every
+// name, value and text.
 bool IsWritableDocument(const ParameterDocument& document);
 
 // The file read whole and well-formed, with no document type declaration. Nothing when it cannot
@@ -77,12 +105,12 @@ std::optional<ParameterDocument> ReadParameterDocument(const std::wstring& path,
 // names below the root. Nothing when there is no such element.
 std::optional<std::wstring> ElementText(const ParameterDocument& document, std::wstring_view path);
 
-// Replaces the whole content of the first element at the path by the text. False when there is no
-// such element.
+// Replaces the whole content of the first element at the path by the text as StorableText gives
+// it. False when there is no such element.
 bool ReplaceElementText(ParameterDocument& document, std::wstring_view path, std::wstring_view text);
 
 // The document as the bytes of its file. Nothing when a character cannot be encoded (a lone
-// surrogate in UTF-8).
+// surrogate in UTF-8, which a writable document does not hold).
 std::optional<std::string> WriteParameterDocument(const ParameterDocument& document);
 
 

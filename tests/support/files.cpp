@@ -15,7 +15,12 @@ bool IsFolderLink(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kLinkedFolder) == kLinkedFolder;
 }
 
-// The host's name of a Windows path when running under Wine; empty on Windows.
+void RunHostCommand(const wchar_t* program, const std::wstring& arguments) {
+  RunChild(std::wstring(L"Z:\\bin\\") + program, std::wstring(program) + L" " + arguments);
+}
+
+}  // namespace
+
 std::wstring HostPath(const std::wstring& path) {
   using UnixFileName = char*(CDECL*)(const wchar_t*);
   const auto unixFileName = reinterpret_cast<UnixFileName>(
@@ -27,12 +32,6 @@ std::wstring HostPath(const std::wstring& path) {
   ::HeapFree(::GetProcessHeap(), 0, name);
   return hostPath;
 }
-
-void RunHostCommand(const wchar_t* program, const std::wstring& arguments) {
-  RunChild(std::wstring(L"Z:\\bin\\") + program, std::wstring(program) + L" " + arguments);
-}
-
-}  // namespace
 
 bool CreateFolderLink(const std::wstring& link, const std::wstring& target) {
   const std::wstring hostLink = HostPath(link);

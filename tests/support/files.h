@@ -13,6 +13,9 @@ void RemoveTree(const std::wstring& folder);
 bool CreateFolderLink(const std::wstring& link, const std::wstring& target);
 bool RemoveFolderLink(const std::wstring& link);
 
+// The host's name of a Windows path when running under Wine; empty on Windows.
+std::wstring HostPath(const std::wstring& path);
+
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 
 // True when a file or folder of that name exists.

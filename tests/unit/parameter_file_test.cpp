@@ -10,12 +10,14 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/com.h"
 #include "common/unique_handle.h"
 #include "files/file_replace.h"
 #include "startscreen/start_screen.h"
 #include "support/utf8.h"
+#include "support/xml_check.h"
 #include "unit_fixtures.h"
 
 namespace velmora {
@@ -210,6 +212,21 @@ TEST(WriteStartScreenParams, ReplacesEveryBrokenFileByTheTemplateWithinABoundOfT
       {"text after the root", rows + "</Root>text"},
       {"comment holding --", rows + "<!-- a -- b --></Root>"},
       {"larger than 1 MiB", rows + "</Root>" + std::string(kParameterFileCapacity, ' ')},
+      // Each of these once aborted, hung or crashed a reader, or was written back ill-formed.
+      {"null character in the declaration", "<?xml" + std::string(1, '\0') + "?>" + rows + "</Root>"},
+      {"null character in a comment", rows + "<!--" + std::string(1, '\0') + "--></Root>"},
+      {"null character in a CDATA section", rows + "<![CDATA[" + std::string(1, '\0') + "]]></Root>"},
+      {"null character in an instruction", rows + "<?app " + std::string(1, '\0') + "?></Root>"},
+      {"byte-order mark and a lone <", "\xEF\xBB\xBF<"},
+      {"declaration and a lone <", "<?xml version=\"1.0\"?><"},
+      {"declaration and a start tag only", "<?xml version=\"1.0\"?><Root>"},
+      {"mismatched quotes in the declaration", "<?xml version=\"1.0' encoding='UTF-8\"?>" + rows + "</Root>"},
+      {"duplicate attribute", std::string("<Root a=\"1\" a=\"2\">") + kRows + "</Root>"},
+      {"control character in a text", rows + "<Extra>\x01</Extra></Root>"},
+      {"control character in a comment", rows + "<!--\x1B--></Root>"},
+      {"U+FFFE in an attribute", std::string("<Root a=\"\xEF\xBF\xBE\">") + kRows + "</Root>"},
+      {"lone surrogate as a reference", rows + "<Extra>&#xD800;</Extra></Root>"},
+      {"element name starting with a digit", rows + "<1a/></Root>"},
   };
   for (const auto& c : cases) {
     const ParameterBed bed;
@@ -234,6 +251,44 @@ TEST(WriteStartScreenParams, KeepsACharacterBeyondU_FFFFOrTakesTheTemplate) {
   } else {
     EXPECT_EQ(written, bed.Expanded(Replaced(ParameterBed::TemplateText(), kRows, "{updated}")));
   }
+}
+
+// Wine's reader reads a UTF-16 file whole only within its first read; beyond it, it misreads,
+// crashes or hangs. Windows' reads any size.
+TEST(WriteStartScreenParams, UnderWineALargerUtf16FileIsReplacedByTheTemplate) {
+  if (::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr) GTEST_SKIP();
+  for (const std::size_t characters : {15000u, 60000u}) {
+    const ParameterBed bed;
+    ASSERT_TRUE(WriteBytes(bed.File(), Utf16Le("<Root>" + std::string(kRows) + "<Extra>" + std::string(characters, 'x') +
+                                               "</Extra></Root>")));
+    EXPECT_EQ(WriteWithin(bed, 10000), S_OK) << characters;
+    EXPECT_EQ(ReadBytes(bed.File()), bed.Expanded(Replaced(ParameterBed::TemplateText(), kRows, "{updated}")));
+  }
+}
+
+// Texts from the identity module, the command line or the registry may hold anything: what XML
+// cannot carry becomes U+FFFD, a carriage return a line end, and the file stays well-formed.
+TEST(WriteStartScreenParams, WritesTextsWithCharactersXmlCannotCarryWellFormed) {
+  ParameterBed bed;
+  bed.info.companyName = std::wstring(L"A\x01" L"B\x1F\xFFFE\xD800" L"C\r\nD", 10);
+  bed.info.installerBuild = std::wstring(1, L'\0') + L"\xFFFF";
+  EXPECT_EQ(WriteWithin(bed, 10000), S_OK);
+  EXPECT_TRUE(testing::NotWellFormed({bed.File()}).empty()) << ReadBytes(bed.File());
+  EXPECT_EQ(DocumentServiceTextAt(bed.File(), L"MainAppParams/UserInfo/CompanyName"), L"A\xFFFD" L"B\xFFFD\xFFFD\xFFFD" L"C\nD");
+  EXPECT_EQ(DocumentServiceTextAt(bed.File(), L"MainAppParams/Status/String"), L"Ready (\xFFFD\xFFFD)");
+}
+
+// The strict parser the tests trust must refuse, or every check through it passes.
+TEST(StrictXmlCheck, NamesExactlyTheFilesThatAreNotWellFormed) {
+  TempFolder temp;
+  const std::wstring good = temp / L"good.xml";
+  const std::wstring control = temp / L"control.xml";
+  const std::wstring twice = temp / L"twice.xml";
+  ASSERT_TRUE(WriteBytes(good, "<a b=\"1\">x</a>"));
+  ASSERT_TRUE(WriteBytes(control, "<a>x\x01</a>"));
+  ASSERT_TRUE(WriteBytes(twice, "<a b=\"1\" b=\"2\"/>"));
+  EXPECT_EQ(testing::NotWellFormed({good, control, twice}), (std::vector<std::wstring>{control, twice}));
+  EXPECT_TRUE(testing::NotWellFormed({good}).empty());
 }
 
 TEST(ReplaceFileContent, MovesACompleteTemporaryIntoPlaceOrLeavesTheFileAsItWas) {
