@@ -183,4 +183,23 @@ bool RemoveLeftoverTemporary(const std::wstring& destination) {
   return !Fits(temporary, kPathCapacity) || RemoveOwnFile(temporary);
 }
 
+std::optional<std::string> ReadFileContent(const std::wstring& path, std::size_t capacity) {
+  const UniqueKernelHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  LARGE_INTEGER size{};
+  // One ReadFile call reads it all, so the size must also fit its count.
+  if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 || size.QuadPart > MAXDWORD ||
+      static_cast<std::uint64_t>(size.QuadPart) > capacity) {
+    return std::nullopt;
+  }
+  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!bytes.empty() && (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                         read != bytes.size())) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
 }  // namespace velmora

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -62,6 +64,9 @@ bool ReplaceKeepingBackup(const std::wstring& source, const std::wstring& destin
 // starter writes whole and can rebuild (not forced to disk). False, with the file untouched and no
 // temporary left, when any step failed.
 bool ReplaceFileContent(const std::wstring& path, std::string_view bytes);
+
+// The whole content of a file, or nothing when it cannot be read or is larger than the capacity.
+std::optional<std::string> ReadFileContent(const std::wstring& path, std::size_t capacity);
 
 // A file the starter writes whole (the parameter file, the user settings file with its platform
 // entry) carries a mark in its last-write time: the fraction of its second is kStarterWriteMark

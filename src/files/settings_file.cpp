@@ -66,22 +66,6 @@ bool WriteWholeFile(const std::wstring& file, const std::wstring& section, const
 
 constexpr std::size_t kComparedFileLimit = 1 << 20;
 
-std::optional<std::string> ReadWholeSmallFile(const std::wstring& path) {
-  const UniqueKernelHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  LARGE_INTEGER size{};
-  if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > static_cast<LONGLONG>(kComparedFileLimit)) {
-    return std::nullopt;
-  }
-  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
-  DWORD read = 0;
-  if (!bytes.empty() && (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-                         read != bytes.size())) {
-    return std::nullopt;
-  }
-  return bytes;
-}
-
 // A scratch copy in the user's temporary folder, deleted with its owner.
 class ScratchCopy {
  public:
@@ -111,7 +95,7 @@ class ScratchCopy {
 }  // namespace
 
 bool IsCopyWithOnlyKeyWritten(const std::wstring& source, const std::wstring& file, const wchar_t* key) {
-  const std::optional<std::string> content = ReadWholeSmallFile(file);
+  const std::optional<std::string> content = ReadFileContent(file, kComparedFileLimit);
   if (!content) return false;
   const ScratchCopy scratch(source);
   if (scratch.Path().empty()) return false;
@@ -132,7 +116,7 @@ bool IsCopyWithOnlyKeyWritten(const std::wstring& source, const std::wstring& fi
     if (std::wstring_view(value, valueLength) == kAbsent) continue;
     if (!::WritePrivateProfileStringW(section.c_str(), key, value, scratch.Path().c_str())) return false;
   }
-  return ReadWholeSmallFile(scratch.Path()) == content;
+  return ReadFileContent(scratch.Path(), kComparedFileLimit) == content;
 }
 
 bool SurvivesCodePage(std::wstring_view text, unsigned codePage) {

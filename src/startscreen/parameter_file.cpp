@@ -12,9 +12,9 @@
 #include <utility>
 
 #include "common/com.h"
+#include "common/host_system.h"
 #include "common/paths.h"
 #include "common/unique_handle.h"
-#include "environment/dll_search.h"
 #include "files/file_replace.h"
 #include "files/tree_copy.h"
 #include "startscreen/start_screen.h"
@@ -68,24 +68,6 @@ class ByteStream final : public ISequentialStream {
   bool readsEndAfterAscii_;
   std::size_t position_ = 0;
 };
-
-// The whole file, or nothing when it cannot be read or is larger than the capacity.
-std::optional<std::string> ReadFileBytes(const std::wstring& path, std::size_t capacity) {
-  const UniqueKernelHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return std::nullopt;
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 || static_cast<std::uint64_t>(size.QuadPart) > capacity) {
-    return std::nullopt;
-  }
-  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
-  DWORD read = 0;
-  if (!bytes.empty() && (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-                         read != bytes.size())) {
-    return std::nullopt;
-  }
-  return bytes;
-}
 
 std::wstring HexCode(HRESULT status) {
   wchar_t text[16];
@@ -191,12 +173,11 @@ HRESULT ReadNodes(IXmlReader& reader, std::size_t characters, std::vector<XmlNod
   return E_FAIL;
 }
 
-bool UnderWine() { return LoaderOf(::GetModuleHandleW(L"ntdll.dll")) == DllLoader::kWine; }
 
 // Creates the reader (xmllite.dll is loaded here, at the first call) and reads the bytes through it.
 HRESULT ReadXml(std::string_view bytes, std::size_t characters, std::vector<XmlNode>& nodes) {
   // Declared first, so that the reader, which holds it, goes first.
-  ByteStream stream(bytes, UnderWine());
+  ByteStream stream(bytes, RunsUnderWine());
   ComPtr<IXmlReader> reader;
   HRESULT status = ::CreateXmlReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.Put()), nullptr);
   if (FAILED(status)) return status;
@@ -226,7 +207,7 @@ bool UsesCrLfLineEnds(std::wstring_view characters) {
 }  // namespace
 
 std::optional<ParameterDocument> ReadParameterDocument(const std::wstring& path, std::wstring& failure) {
-  const auto bytes = ReadFileBytes(path, kParameterFileCapacity);
+  const auto bytes = ReadFileContent(path, kParameterFileCapacity);
   if (!bytes) {
     failure = L"cannot be read or is larger than 1 MiB";
     return std::nullopt;
@@ -246,7 +227,7 @@ std::optional<ParameterDocument> ReadParameterDocument(const std::wstring& path,
     return std::nullopt;
   }
   // Windows' reader checks what it reads; Wine's crashes, hangs or misreads beyond these limits.
-  if (UnderWine() && !WithinWineReaderLimits(*text, scan)) {
+  if (RunsUnderWine() && !WithinWineReaderLimits(*text, scan)) {
     failure = L"beyond what Wine's reader reads right";
     return std::nullopt;
   }
