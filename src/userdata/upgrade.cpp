@@ -258,6 +258,9 @@ void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resou
     FinishLeftoverBackups(names.userConfigFolder);
     return;
   }
+  // Nobody could answer on a window station no one sees: the marker waits for a start that can ask.
+  // Looked at only here, where a question is due, not on every start.
+  if (!ProcessWindowStationIsVisible()) return;
 
   {
     const UniqueRegistryKey key = OpenRegistryKey(HKEY_CURRENT_USER, names.productKey, kFullAccess);
@@ -284,8 +287,6 @@ void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resou
 }
 
 void AskAboutUpgrade(const InstallationNames& names) {
-  // Nobody could answer on a window station no one sees: the marker waits for a start that can ask.
-  if (!ProcessWindowStationIsVisible()) return;
   if (const UniqueRegistryKey key = OpenRegistryKey(HKEY_CURRENT_USER, names.productKey, kReadAccess)) {
     HandleUpgrade(key.Get(), names);
   }

@@ -29,7 +29,8 @@ void HandleUpgrade(HKEY readKey, const InstallationNames& names, HINSTANCE resou
                    const UpgradeDialog& dialog = ShowTaskDialog);
 
 // The upgrade question of a start: HandleUpgrade over the current user's product key, when there
-// is one and the process's window station is visible (elsewhere the marker stays for a later start).
+// is one. On a window station nobody sees, the question is not asked and the marker stays for a
+// later start.
 void AskAboutUpgrade(const InstallationNames& names);
 
 // Copies the files of `folder` matching `pattern` into `target` or, when it is empty, into a new
