@@ -30,21 +30,10 @@ std::string Digest(const std::string& bytes) {
   return std::to_string(bytes.size()) + ":" + std::to_string(std::hash<std::string>{}(bytes));
 }
 
-void AddFolder(const std::wstring& root, const std::wstring& relative, Snapshot& snapshot) {
-  WIN32_FIND_DATAW entry{};
-  const HANDLE find = ::FindFirstFileW((root + relative + L"\\*").c_str(), &entry);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = entry.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      snapshot[relative + L"\\" + name] = "<folder>";
-      AddFolder(root, relative + L"\\" + name, snapshot);
-    } else {
-      snapshot[relative + L"\\" + name] = Digest(ReadBytes(root + relative + L"\\" + name));
-    }
-  } while (::FindNextFileW(find, &entry));
-  ::FindClose(find);
+void AddFolder(const std::wstring& root, Snapshot& snapshot) {
+  for (const auto& [path, content] : ListFolder(root)) {
+    snapshot[L"\\" + path] = content == kFolderEntry ? content : Digest(content);
+  }
 }
 
 void AddKey(HKEY parent, const std::wstring& path, Snapshot& snapshot) {
@@ -103,7 +92,7 @@ class InterruptedStart : public ::testing::Test {
  protected:
   Snapshot Take() const {
     Snapshot snapshot;
-    AddFolder(user, L"", snapshot);
+    AddFolder(user, snapshot);
     AddKey(HKEY_CURRENT_USER, L"SOFTWARE\\" + installation.Company(), snapshot);
     return snapshot;
   }

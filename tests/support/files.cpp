@@ -98,4 +98,32 @@ std::string ReadBytes(const std::wstring& path) {
   return content;
 }
 
+namespace {
+
+void AddEntries(const std::wstring& root, const std::wstring& relative, FolderContents& contents) {
+  WIN32_FIND_DATAW entry{};
+  const std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
+  UniqueFindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
+  if (!find) return;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      contents[path] = kFolderEntry;
+      AddEntries(root, path, contents);
+    } else {
+      contents[path] = ReadBytes(root + L"\\" + path);
+    }
+  } while (::FindNextFileW(find.Get(), &entry));
+}
+
+}  // namespace
+
+FolderContents ListFolder(const std::wstring& root) {
+  FolderContents contents;
+  AddEntries(root, L"", contents);
+  return contents;
+}
+
 }  // namespace velmora::testing

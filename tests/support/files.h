@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace velmora::testing {
@@ -17,6 +18,11 @@ bool RemoveFolderLink(const std::wstring& link);
 std::wstring HostPath(const std::wstring& path);
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
+
+// Everything below a folder: each path relative to it, with the file's content or kFolderEntry.
+inline constexpr char kFolderEntry[] = "<folder>";
+using FolderContents = std::map<std::wstring, std::string>;
+FolderContents ListFolder(const std::wstring& root);
 
 // True when a file or folder of that name exists.
 bool FileExists(const std::wstring& path);

@@ -146,26 +146,7 @@ class Injector {
 
 enum class Scenario { kFirstProvisioning, kReprovisioningOverEdits, kPackage, kReset };
 
-using Tree = std::map<std::wstring, std::string>;  // relative path -> content ("<folder>" for folders)
-constexpr char kFolder[] = "<folder>";
-
-void ListTree(const std::wstring& root, const std::wstring& relative, Tree& tree) {
-  WIN32_FIND_DATAW entry{};
-  const std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
-  UniqueFindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
-  if (!find) return;
-  do {
-    const std::wstring name = entry.cFileName;
-    if (name == L"." || name == L"..") continue;
-    const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      tree[path] = kFolder;
-      ListTree(root, path, tree);
-    } else {
-      tree[path] = ReadBytes(root + L"\\" + path);
-    }
-  } while (::FindNextFileW(find.Get(), &entry));
-}
+using Tree = testing::FolderContents;
 
 // An installation with default user data and a package, and the string table the upgrade
 // question takes its texts from, shared by the beds of a test.
@@ -245,11 +226,7 @@ class Bed {
   }
   void Start() { Start(scenario_ == Scenario::kPackage); }
 
-  Tree Files() const {
-    Tree tree;
-    ListTree(names_.perUserFolder, L"", tree);
-    return tree;
-  }
+  Tree Files() const { return testing::ListFolder(names_.perUserFolder); }
 
   std::wstring Value(const std::wstring& name) const {
     wchar_t text[600] = {};
@@ -316,7 +293,7 @@ bool IsBackup(const std::wstring& path) {
 // What a start after a failed one must leave, against what an uninterrupted start leaves.
 void ExpectNothingLostNoHoleNoPartial(const Bed& bed, const Tree& uninterrupted, const std::string& label) {
   const Tree files = bed.Files();
-  std::set<std::string> wholeContents{kFolder};
+  std::set<std::string> wholeContents{testing::kFolderEntry};
   for (const auto& [path, content] : uninterrupted) wholeContents.insert(content);
   for (const auto& [path, content] : bed.UsersOwn()) wholeContents.insert(content);
   for (const auto& [path, content] : files) {
